@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the prefix of the build tree.
+# The prefix is made on first use: 32-bit, no Mono or Gecko prompts, and the
+# null graphics driver so that windows and message queues work without a display.
+# WINEPREFIX may be set by the caller; otherwise it is <build>/wine, found from
+# TARN_BUILD_DIR or from the program's own folder (<build>/bin).
+set -euo pipefail
+prog="$1"
+if [ -z "${WINEPREFIX:-}" ]; then
+  if [ -n "${TARN_BUILD_DIR:-}" ]; then
+    build="$TARN_BUILD_DIR"
+  else
+    build="$(cd "$(dirname "$prog")/.." && pwd)"
+  fi
+  export WINEPREFIX="$build/wine"
+fi
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/.tarn-ready" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.tarn-ready" ]; then
+      rm -rf "$WINEPREFIX"
+      wineboot -i >/dev/null 2>&1 || true
+      wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.tarn-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+exec wine "$@"

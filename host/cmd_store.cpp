@@ -131,8 +131,13 @@ int report(const ChunkedRead& r, const char* outPath, double ms)
         _setmode(_fileno(stdout), _O_TEXT);
     }
     std::string results;
-    for (int v : r.results)
-        results += (results.empty() ? "" : " ") + std::to_string(v);
+    for (std::size_t i = 0; i < r.results.size(); ++i) {
+        if (r.results.size() > 6 && i == 3) {
+            results += " ...";
+            i = r.results.size() - 2;
+        }
+        results += (results.empty() ? "" : " ") + std::to_string(r.results[i]);
+    }
     std::fprintf(outPath ? stdout : stderr, "-- %zu call%s (results %s), %zu characters, %.1f ms\n",
                  r.results.size(), r.results.size() == 1 ? "" : "s", results.c_str(), r.text.size(),
                  ms);

@@ -38,3 +38,39 @@ ls "$demo/in"
 
 step "4. The import log (mailin.log)"
 cat "$demo/work/mailin.log" | tr -d '\r'
+
+step "5. Read message 1 back from the store (READMESSAGE, chunk by chunk as a host loops)"
+host read-mail "$win\\work" 1 --out "$win\\work\\message1.txt"
+tr -d '\r' < "$demo/work/message1.txt" | sed -n '1,12p'
+echo "..."
+
+step "6. Write a reply into rmail.z (GENUUCP: header text + body file; WRITEUUCP: appended text)"
+mkdir -p "$demo/out" "$demo/compose"
+orig_from=$(tr -d '\r' < "$demo/work/message1.txt" | sed -n 's/^From: //p' | head -n 1)
+orig_subject=$(tr -d '\r' < "$demo/work/message1.txt" | sed -n 's/^Subject: //p' | head -n 1)
+reply_to=$(printf '%s\n' "$orig_from" | sed -n 's/.*<\(.*\)>.*/\1/p')
+reply_to=${reply_to:-$orig_from}
+printf 'From: Ann Other <ann@office.example>\nTo: %s\nSubject: Re: %s\n\n' \
+  "$orig_from" "$orig_subject" > "$demo/compose/headers.txt"
+printf 'Thank you, it arrived safely.\n\n' > "$demo/compose/body.txt"
+printf -- '-- \nAnn Other, office.example\n' > "$demo/compose/signature.txt"
+host prepare-mail "$win\\out" "$win\\compose\\headers.txt" "$win\\compose\\body.txt" \
+  "$win\\compose\\signature.txt"
+echo "rmail.z read back with READMAPIMSG (area 0):"
+size=$(stat -c %s "$demo/out/rmail.z")
+host read-message "$win\\out" 0 0 "$size" --mapi 2>/dev/null | tr -d '\r'
+
+step "7. Export it as a UUCP mail job (EXPMAIL): the job files in the outbound folder"
+host export-mail "$win\\out" "$win\\work" "$reply_to" gate ann@office.example 2
+for f in "$demo"/out/*.CMD "$demo"/out/*.XQT; do
+  printf -- '--- %s\n' "$(basename "$f")"
+  # Line ends made visible: the command file has CR LF, the execute file LF.
+  sed -e 's/\r$/<CR>/' -e 's/$/<LF>/' "$f"
+done
+printf -- '--- %s (the former rmail.z)\n' "$(basename "$demo"/out/*.DAT)"
+head -n 4 "$demo"/out/*.DAT
+echo "..."
+printf -- '--- export.dat: '
+od -An -tx1 "$demo/work/export.dat"
+printf -- '--- mail.log:\n'
+tr -d '\r' < "$demo/work/mail.log" | grep -v 'nbound mail\|Looking for'

@@ -26,5 +26,16 @@ int cmdRename(const Args& args);
 // UUCP mail import (cmd_mailimport.cpp).
 int cmdImportMail(const Args& args);
 
+// Single messages of the store (cmd_store.cpp).
+int cmdReadMessage(const Args& args);
+int cmdReadMail(const Args& args);
+int cmdAppendMessage(const Args& args);
+int cmdAttach(const Args& args);
+int cmdPlainIo(const Args& args);
+
+// Outgoing UUCP mail (cmd_mailexport.cpp).
+int cmdPrepareMail(const Args& args);
+int cmdExportMail(const Args& args);
+
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -46,4 +46,10 @@ using FolderOp = int __stdcall(const char*);
 using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
+using Read = int __stdcall(const char*, int, int, int, char*, char*);
+using Write = int __stdcall(const char*, int, int*, int*, const char*, char*);
+using FileAttach = int __stdcall(const char*, const char*, const char*, char*, int);
+using ExpMail = int __stdcall(const char*, const char*, const char*, const char*, const char*, int);
+using GenUucp = int __stdcall(const char*, const char*, const char*, const char*, char*, int);
+using WriteUucp = int __stdcall(const char*, int*, int*, const char*, char*);
 }  // namespace tarn32

@@ -15,6 +15,24 @@ const Command kCommands[] = {
     {"rename", "<old> <new>", "rename a file, never replacing one (FILERENAME)", cmdRename},
     {"import-mail", "<inbound> <work> <system1> <system2> [level]",
      "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
+    {"read-message", "<store> <area> <offset> <count> [--news|--mapi|--body] [--out file]",
+     "read a stored message whole, chunk by chunk (READMESSAGE, READNEWS, READMAPIMSG, "
+     "_EXTRACTMESSAGE@24)", cmdReadMessage},
+    {"read-mail", "<work> <record> [--body] [--out file]",
+     "read the message of a mail.hdr record (READMESSAGE, or its body by _EXTRACTMESSAGE@24)",
+     cmdReadMail},
+    {"append-message", "<store> <area> <file> [--mform] [--repeat n]",
+     "append a text file to an area and show its offsets (WRITEMESSAGE, WRITEMFORM)",
+     cmdAppendMessage},
+    {"attach", "<folder> <source> <target> [--hold]",
+     "append a file to folder\\target, or copy it to folder\\hold\\target (FILEATTACH)", cmdAttach},
+    {"prepare-mail", "<outbound> <header-file> <body-file> [more-text-file]",
+     "build rmail.z: header text and body (GENUUCP), more text appended (WRITEUUCP)",
+     cmdPrepareMail},
+    {"export-mail", "<outbound> <work> <recipients> <system> <sender> [level]",
+     "queue rmail.z as a UUCP mail job (EXPMAIL) and list the job files", cmdExportMail},
+    {"plain-io", "read <file> <copy> | append <file> <text-file> <n>",
+     "the benchmarks' baseline: the same bytes by plain C runtime reads and writes", cmdPlainIo},
 };
 
 void printHelp()

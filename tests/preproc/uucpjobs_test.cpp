@@ -187,22 +187,6 @@ protected:
     }
 };
 
-TEST_F(QueueJob, WrapAroundStepsOverAStillQueuedJob)
-{
-    writeFile(work + "export.dat", bytes({0x0f, 0x27, 0, 0}));
-    writeFile(out + "0001.CMD", "old cmd");
-    writeFile(out + "0001.XQT", "old xqt");
-    writeFile(out + "0001.DAT", "old message");
-    EXPECT_EQ(tarn::queueJob(request(), log), 2);
-    EXPECT_EQ(readFile(out + "0001.CMD"), "old cmd");
-    EXPECT_EQ(readFile(out + "0001.XQT"), "old xqt");
-    EXPECT_EQ(readFile(out + "0001.DAT"), "old message");
-    EXPECT_EQ(readFile(out + "0002.XQT"), "U news gate\nZ\nF D.gate0002\nI D.gate0002\nC rnews\n");
-    EXPECT_EQ(readFile(out + "0002.DAT"), "batch");
-    EXPECT_EQ(readFile(work + "export.dat"), bytes({2, 0, 0, 0}));
-    EXPECT_EQ(logText(), "");
-}
-
 TEST_F(QueueJob, FailedDataFileLeavesNoJobAndTheCounterAlone)
 {
     writeFile(work + "export.dat", bytes({41, 0, 0, 0}));

@@ -26,5 +26,9 @@ int cmdRename(const Args& args);
 // UUCP mail import (cmd_mailimport.cpp).
 int cmdImportMail(const Args& args);
 
+// POP3 retrieval (cmd_popfetch.cpp).
+int cmdFetchPop(const Args& args);
+int cmdPopPort(const Args& args);
+
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

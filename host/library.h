@@ -47,3 +47,8 @@ using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
 }  // namespace tarn32
+
+namespace tarnpop {
+using InitPopMail = int __stdcall(HWND, int, const char*, const char*, const char*, const char*, int);
+using GetPopMail = int __stdcall(const char*, const char*);
+}  // namespace tarnpop

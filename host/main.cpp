@@ -15,6 +15,10 @@ const Command kCommands[] = {
     {"rename", "<old> <new>", "rename a file, never replacing one (FILERENAME)", cmdRename},
     {"import-mail", "<inbound> <work> <system1> <system2> [level]",
      "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
+    {"fetch-pop", "<folder> <host> <address|-> <user> <password> <log> [level]",
+     "fetch and delete a POP3 mailbox into numbered files (initPopMail, getPopMail)", cmdFetchPop},
+    {"pop-port", "[port]", "store or show the POP3 port tarnpop reads (registry pop_out)",
+     cmdPopPort},
 };
 
 void printHelp()

@@ -38,3 +38,37 @@ ls "$demo/in"
 
 step "4. The import log (mailin.log)"
 cat "$demo/work/mailin.log" | tr -d '\r'
+
+# POP3: a private Dovecot on 127.0.0.1 with a seeded mailbox, fetched into
+# numbered files by tarnpop.dll through the host. Stopped again on every exit.
+dovecot_dir="$root/build/dovecot-demo"
+dovecot_port=21101
+trap 'bash "$root/scripts/dovecot.sh" stop "$dovecot_dir"' EXIT
+
+step "5. A POP3 mailbox with three messages (Dovecot on 127.0.0.1:$dovecot_port)"
+bash scripts/dovecot.sh start "$dovecot_dir" "$dovecot_port" joe secret
+maildir="$(bash scripts/dovecot.sh maildir "$dovecot_dir" joe)"
+i=0
+for m in "$root"/demo/data/pop3/*.eml; do
+  i=$((i + 1))
+  cp "$m" "$maildir/new/170000000$i.M$i.demo"
+  printf '%-16s %s\n' "$(basename "$m")" "$(grep -m1 '^Subject:' "$m")"
+done
+
+step "6. Fetch the mailbox (pop_out in the registry, initPopMail, getPopMail)"
+host pop-port "$dovecot_port"
+host mkdir "$win\\pop" >/dev/null
+host fetch-pop "$win\\pop" localhost 127.0.0.1 joe secret "$win\\pop\\pop3.log" 9
+
+step "7. The message files (CR LF line ends, dot-stuffed lines keep both dots)"
+for f in "$demo"/pop/*.msg; do
+  printf -- '--- %s (%s bytes)\n' "$(basename "$f")" "$(wc -c < "$f")"
+  head -5 "$f" | tr -d '\r'
+done
+echo "--- 1.msg, the dotted lines as stored:"
+grep -a '^\.' "$demo/pop/1.msg" | cat -A | head -3
+left=$(find "$maildir/new" "$maildir/cur" -type f | wc -l)
+echo "messages left on the server: $left"
+
+step "8. The session log"
+tr -d '\r' < "$demo/pop/pop3.log"

@@ -132,11 +132,13 @@ private:
                 return receiveError();
             block_.assign(w_.receiveBuffer.data(), received_);
             pending_ += block_;
+            bool endStraddles = w_.state == kWaitRetr && straddlesEnd();
+            bulkTail_.clear();
             bool bulk = w_.state == kWaitRetr && pending_.size() > kBulkAt;
             std::size_t found = bulk ? pending_.size() : pending_.find("\r\n");
-            if (found != std::string::npos) {
+            if (found != std::string::npos || endStraddles) {
                 if (w_.state == kWaitRetr) {
-                    if (handleMessage(found, bulk) == Next::End)
+                    if (handleMessage(found, bulk, endStraddles) == Next::End)
                         return commonEnding();
                 } else {
                     handleReply();
@@ -263,7 +265,9 @@ private:
 
     // ---- Message handling: state 105. `found` is the end of the first
     // line (the CR of its CR LF), or in bulk handling the pending length.
-    Next handleMessage(std::size_t found, bool bulk)
+    // endStraddles: the terminating sequence began in the bytes last
+    // written in bulk and ends in this block.
+    Next handleMessage(std::size_t found, bool bulk, bool endStraddles)
     {
         while (found != std::string::npos) {
             std::size_t length = bulk ? pending_.size() : found + 2;
@@ -293,14 +297,20 @@ private:
                 return Next::End;
             }
             if (bulk) {
+                bulkTail_ = pending_.substr(pending_.size() > 3 ? pending_.size() - 3 : 0);
                 pending_.clear();
                 break;
             }
             pending_.erase(0, length);
             found = pending_.find("\r\n");
         }
-        if (w_.state == kWaitRetr && block_.find("\n.\r\n") != std::string::npos) {
-            // The end of a message whose last lines went out in bulk.
+        if (w_.state == kWaitRetr &&
+            (block_.find("\n.\r\n") != std::string::npos || endStraddles)) {
+            // The end of a message whose last lines went out in bulk. When
+            // the sequence straddles two receives, the rest of the dot line
+            // joins the bulk bytes so the file ends the same way.
+            if (endStraddles && !pending_.empty() && !writeMessage(pending_))
+                return Next::End;
             if (!finishMessageFile())
                 return Next::End;
             log("Found EOM, Closing & flushing buffer", 9);
@@ -370,6 +380,17 @@ private:
         }
     }
 
+    // True when LF "." CR LF begins in the last bytes written in bulk and
+    // ends in this block: the raw-block test, across the boundary.
+    bool straddlesEnd() const
+    {
+        if (bulkTail_.empty())
+            return false;
+        std::string seam = bulkTail_ + block_.substr(0, 3);
+        std::size_t at = seam.find("\n.\r\n");
+        return at != std::string::npos && at < bulkTail_.size();
+    }
+
     // ---- Endings.
     int timedOut()
     {
@@ -406,6 +427,7 @@ private:
     const Pop3SessionOptions& o_;
     std::string pending_;   // received, not yet handled
     std::string block_;     // the bytes of the last receive
+    std::string bulkTail_;  // last bytes written in bulk by the previous receive
     std::unique_ptr<MessageFile> file_;
     std::string filePath_;  // of file_, or of the last message file
     int received_ = 0;

@@ -267,4 +267,35 @@ TEST(Pop3SessionEndings, EndFoundInTheRawBlockAfterBulk)
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "9\tFound EOM, Closing file"), 0);
 }
 
+// The terminating sequence split between a bulk block and the next
+// receive: found across the boundary instead of waiting out the receive
+// wait; the file ends with the dot line as a bulk end leaves it.
+TEST(Pop3SessionEndings, EndStraddlingABulkBlock)
+{
+    for (std::size_t cut : {1, 2, 3, 4}) {
+        const std::string end = "\r\n.\r\n";
+        SessionRun r;
+        FakeTransport* fake = nullptr;
+        auto receives = loggedIn(1);
+        receives.push_back({"+OK\r\n"});
+        for (int i = 0; i < 6; ++i)
+            receives.push_back({std::string(500, 'y')});
+        receives.push_back({"yyy" + end.substr(0, cut)});
+        receives.push_back({end.substr(cut)});
+        receives.push_back({"+OK\r\n"});
+        receives.push_back({"+OK\r\n"});
+        useFake(r, fake, receives);
+        EXPECT_EQ(r.run(110), 0);
+        // Cut after the CR LF, the dot line arrives whole and line handling
+        // ends the message without writing it.
+        std::string want = std::string(3003, 'y') + (cut == 2 ? "\r\n" : end);
+        std::string got = r.file(1);
+        EXPECT_EQ(got.size(), want.size()) << cut;
+        EXPECT_TRUE(got == want) << cut;
+        EXPECT_EQ(fake->sent, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nDELE 1\r\nQUIT\r\n")
+            << cut;
+        EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 10}, {0, 500}})) << cut;
+    }
+}
+
 }  // namespace

@@ -20,9 +20,10 @@ rm -rf "$demo"
 mkdir -p "$demo"
 win='C:\tarndemo'
 
-step() { printf '\n=== %s\n' "$*"; }
+step_no=0
+step() { step_no=$((step_no + 1)); printf '\n=== %d. %s\n' "$step_no" "$*"; }
 
-step "1. The UUCP program has left these jobs in the inbound folder"
+step "The UUCP program has left these jobs in the inbound folder"
 host mkdir "$win\\in" >/dev/null
 host mkdir "$win\\work" >/dev/null
 cp "$root"/demo/data/uucp-in/* "$demo/in/"
@@ -30,21 +31,21 @@ for job in "$demo"/in/*.X; do
   printf '%-10s %s\n' "$(basename "$job")" "$(grep '^C' "$job")"
 done
 
-step "2. Import the mail jobs (IMPMAIL until it returns -1)"
+step "Import the mail jobs (IMPMAIL until it returns -1)"
 host import-mail "$win\\in" "$win\\work" gate office 5
 
-step "3. What is left in the inbound folder (the news job stays for news import)"
+step "What is left in the inbound folder (the news job stays for news import)"
 ls "$demo/in"
 
-step "4. The import log (mailin.log)"
+step "The import log (mailin.log)"
 cat "$demo/work/mailin.log" | tr -d '\r'
 
-step "5. Read message 1 back from the store (READMESSAGE, chunk by chunk as a host loops)"
+step "Read message 1 back from the store (READMESSAGE, chunk by chunk as a host loops)"
 host read-mail "$win\\work" 1 --out "$win\\work\\message1.txt"
 tr -d '\r' < "$demo/work/message1.txt" | sed -n '1,12p'
 echo "..."
 
-step "6. Write a reply into rmail.z (GENUUCP: header text + body file; WRITEUUCP: appended text)"
+step "Write a reply into rmail.z (GENUUCP: header text + body file; WRITEUUCP: appended text)"
 mkdir -p "$demo/out" "$demo/compose"
 orig_from=$(tr -d '\r' < "$demo/work/message1.txt" | sed -n 's/^From: //p' | head -n 1)
 orig_subject=$(tr -d '\r' < "$demo/work/message1.txt" | sed -n 's/^Subject: //p' | head -n 1)
@@ -60,7 +61,7 @@ echo "rmail.z read back with READMAPIMSG (area 0):"
 size=$(stat -c %s "$demo/out/rmail.z")
 host read-message "$win\\out" 0 0 "$size" --mapi 2>/dev/null | tr -d '\r'
 
-step "7. Export it as a UUCP mail job (EXPMAIL): the job files in the outbound folder"
+step "Export it as a UUCP mail job (EXPMAIL): the job files in the outbound folder"
 host export-mail "$win\\out" "$win\\work" "$reply_to" gate ann@office.example 2
 for f in "$demo"/out/*.CMD "$demo"/out/*.XQT; do
   printf -- '--- %s\n' "$(basename "$f")"
@@ -74,3 +75,36 @@ printf -- '--- export.dat: '
 od -An -tx1 "$demo/work/export.dat"
 printf -- '--- mail.log:\n'
 tr -d '\r' < "$demo/work/mail.log" | grep -v 'nbound mail\|Looking for'
+# POP3: a private Dovecot on 127.0.0.1 with a seeded mailbox, fetched into
+# numbered files by tarnpop.dll through the host. Stopped again on every exit.
+dovecot_dir="$root/build/dovecot-demo"
+dovecot_port=21101
+trap 'bash "$root/scripts/dovecot.sh" stop "$dovecot_dir"' EXIT
+
+step "A POP3 mailbox with three messages (Dovecot on 127.0.0.1:$dovecot_port)"
+bash scripts/dovecot.sh start "$dovecot_dir" "$dovecot_port" joe secret
+maildir="$(bash scripts/dovecot.sh maildir "$dovecot_dir" joe)"
+i=0
+for m in "$root"/demo/data/pop3/*.eml; do
+  i=$((i + 1))
+  cp "$m" "$maildir/new/170000000$i.M$i.demo"
+  printf '%-16s %s\n' "$(basename "$m")" "$(grep -m1 '^Subject:' "$m")"
+done
+
+step "Fetch the mailbox (pop_out in the registry, initPopMail, getPopMail)"
+host pop-port "$dovecot_port"
+host mkdir "$win\\pop" >/dev/null
+host fetch-pop "$win\\pop" localhost 127.0.0.1 joe secret "$win\\pop\\pop3.log" 9
+
+step "The message files (CR LF line ends, dot-stuffed lines keep both dots)"
+for f in "$demo"/pop/*.msg; do
+  printf -- '--- %s (%s bytes)\n' "$(basename "$f")" "$(wc -c < "$f")"
+  head -5 "$f" | tr -d '\r'
+done
+echo "--- 1.msg, the dotted lines as stored:"
+grep -a '^\.' "$demo/pop/1.msg" | cat -A | head -3
+left=$(find "$maildir/new" "$maildir/cur" -type f | wc -l)
+echo "messages left on the server: $left"
+
+step "The session log"
+tr -d '\r' < "$demo/pop/pop3.log"

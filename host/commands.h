@@ -36,6 +36,9 @@ int cmdPlainIo(const Args& args);
 // Outgoing UUCP mail (cmd_mailexport.cpp).
 int cmdPrepareMail(const Args& args);
 int cmdExportMail(const Args& args);
+// POP3 retrieval (cmd_popfetch.cpp).
+int cmdFetchPop(const Args& args);
+int cmdPopPort(const Args& args);
 
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -53,3 +53,8 @@ using ExpMail = int __stdcall(const char*, const char*, const char*, const char*
 using GenUucp = int __stdcall(const char*, const char*, const char*, const char*, char*, int);
 using WriteUucp = int __stdcall(const char*, int*, int*, const char*, char*);
 }  // namespace tarn32
+
+namespace tarnpop {
+using InitPopMail = int __stdcall(HWND, int, const char*, const char*, const char*, const char*, int);
+using GetPopMail = int __stdcall(const char*, const char*);
+}  // namespace tarnpop

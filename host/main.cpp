@@ -33,6 +33,10 @@ const Command kCommands[] = {
      "queue rmail.z as a UUCP mail job (EXPMAIL) and list the job files", cmdExportMail},
     {"plain-io", "read <file> <copy> | append <file> <text-file> <n>",
      "the benchmarks' baseline: the same bytes by plain C runtime reads and writes", cmdPlainIo},
+    {"fetch-pop", "<folder> <host> <address|-> <user> <password> <log> [level]",
+     "fetch and delete a POP3 mailbox into numbered files (initPopMail, getPopMail)", cmdFetchPop},
+    {"pop-port", "[port]", "store or show the POP3 port tarnpop reads (registry pop_out)",
+     cmdPopPort},
 };
 
 void printHelp()

@@ -26,5 +26,12 @@ int cmdRename(const Args& args);
 // UUCP mail import (cmd_mailimport.cpp).
 int cmdImportMail(const Args& args);
 
+// Content codecs (cmd_codecs.cpp).
+int cmdMimeDecode(const Args& args);
+int cmdMimeAttach(const Args& args);
+int cmdQuote(const Args& args);
+int cmdIsoTo850(const Args& args);
+int cmdUuCode(const Args& args);
+
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -46,4 +46,9 @@ using FolderOp = int __stdcall(const char*);
 using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
+using MimeDecode = int __stdcall(const char*, const char*);
+using WriteQuoted = int __stdcall(const char*, const char*, char*, int);
+using MimeEncode = int __stdcall(const char*, const char*, const char*);
+using DecodeIso = int __stdcall(const char*, const char*, char*);
+using UuEncode = int __stdcall(const char*, const char*, const char*, const char*, int);
 }  // namespace tarn32

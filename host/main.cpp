@@ -15,6 +15,15 @@ const Command kCommands[] = {
     {"rename", "<old> <new>", "rename a file, never replacing one (FILERENAME)", cmdRename},
     {"import-mail", "<inbound> <work> <system1> <system2> [level]",
      "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
+    {"mime-decode", "<message> <out>", "decode the message's attachment into out (MIMEDECODE)",
+     cmdMimeDecode},
+    {"mime-attach", "<file> <out> <name>", "write file as a base64 attachment part (MIMEENCODE)",
+     cmdMimeAttach},
+    {"qp-encode", "<file>", "turn a text file into quoted-printable in place (WRITEQUOTED)", cmdQuote},
+    {"iso-to-850", "<in> <out>", "Latin-1 quoted-printable text to code page 850 (DECODE_ISO)",
+     cmdIsoTo850},
+    {"uucode", "<in> [out|-] [begin|-] [countdir] [maxKB]",
+     "UU-encode into parts, or decode .enc/.uue/.xxe (_UUENCODE@20)", cmdUuCode},
 };
 
 void printHelp()

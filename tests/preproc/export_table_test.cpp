@@ -12,6 +12,8 @@ namespace {
 // The exports that exist so far, with their ordinals.
 const std::pair<const char*, int> kExports[] = {
     {"CHKDIR", 1}, {"GENDIR", 5}, {"IMPMAIL", 7}, {"FILERENAME", 15}, {"FIND_FILE", 23},
+    {"MIMEDECODE", 16}, {"WRITEQUOTED", 17}, {"MIMEENCODE", 21}, {"DECODE_ISO", 22},
+    {"_UUENCODE@20", 26},
 };
 
 std::string upper(std::string s)

@@ -77,26 +77,47 @@ private:
     ByteSink& sink_;
 };
 
+// Reads and writes in blocks: the writer asks for one byte at a time.
 class FileSource : public ByteSource {
 public:
     explicit FileSource(std::FILE* f) : f_(f) {}
     int next() override
     {
-        int c = std::getc(f_);
-        return c == EOF ? 0 : c;
+        if (at_ == size_) {
+            size_ = std::fread(buffer_, 1, sizeof buffer_, f_);
+            at_ = 0;
+            if (size_ == 0)
+                return 0;
+        }
+        return static_cast<unsigned char>(buffer_[at_++]);
     }
 
 private:
     std::FILE* f_;
+    char buffer_[16384];
+    std::size_t at_ = 0;
+    std::size_t size_ = 0;
 };
 
 class FileSink : public ByteSink {
 public:
     explicit FileSink(std::FILE* f) : f_(f) {}
-    void put(const char* bytes, std::size_t n) override { std::fwrite(bytes, 1, n, f_); }
+    ~FileSink() override { flush(); }
+    void put(const char* bytes, std::size_t n) override
+    {
+        text_.append(bytes, n);
+        if (text_.size() >= 16384)
+            flush();
+    }
+    void flush()
+    {
+        std::fwrite(text_.data(), 1, text_.size(), f_);
+        text_.clear();
+    }
 
 private:
     std::FILE* f_;
+    std::string text_;
 };
 
 }  // namespace
@@ -125,6 +146,7 @@ QuotedResult writeQuotedFile(const std::string& path)
     FileSource source(in.get());
     FileSink sink(out.get());
     writeQuotedPrintable(source, sink);
+    sink.flush();
 
     bool readOk = !std::ferror(in.get());
     bool writeOk = !std::ferror(out.get());

@@ -108,3 +108,26 @@ echo "messages left on the server: $left"
 
 step "The session log"
 tr -d '\r' < "$demo/pop/pop3.log"
+step "Take the invoice attachment out of Mary's message (MIMEDECODE)"
+# The record of the message in mail.hdr gives its offsets in mailarea.txt
+# (the first message's recorded start is 1; its first byte is at 0).
+read -r start end < <(tr -d '\r' < "$demo/work/mail.hdr" |
+  awk 'NR % 8 == 5 && /Invoice 2026-117/ { n = NR } n && NR == n + 2 { s = $0 } n && NR == n + 3 { print s, $0; exit }')
+[ "$start" = 1 ] && start=0
+dd if="$demo/work/mailarea.txt" of="$demo/work/invoice.eml" bs=1 skip="$start" count=$((end - start)) 2>/dev/null
+host mime-decode "$win\\work\\invoice.eml" "$win\\work\\invoice.txt"
+cat "$demo/work/invoice.txt"
+
+step "Ann's reply with the delivery note attached (MIMEENCODE)"
+mkdir -p "$demo/out"
+printf 'Delivery note 2026-117\nDesks   2\nChairs  4\nDelivered 14 Dec 2026\n' > "$demo/out/note.txt"
+host mime-attach "$win\\out\\note.txt" "$win\\out\\note.part" note.txt
+{
+  printf 'From: ann@office.example\nTo: mary@gate.example\nSubject: Re: Invoice 2026-117\n'
+  printf 'MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary="=-=-=reply-117"\n\n'
+  printf -- '--=-=-=reply-117\nContent-Type: text/plain; charset=us-ascii\n\n'
+  printf 'Thank you, the delivery note is attached.\n\n--=-=-=reply-117\n'
+  cat "$demo/out/note.part"
+  printf '\n--=-=-=reply-117--\n'
+} > "$demo/out/reply.eml"
+cat "$demo/out/reply.eml"

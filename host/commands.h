@@ -39,6 +39,12 @@ int cmdExportMail(const Args& args);
 // POP3 retrieval (cmd_popfetch.cpp).
 int cmdFetchPop(const Args& args);
 int cmdPopPort(const Args& args);
+// Content codecs (cmd_codecs.cpp).
+int cmdMimeDecode(const Args& args);
+int cmdMimeAttach(const Args& args);
+int cmdQuote(const Args& args);
+int cmdIsoTo850(const Args& args);
+int cmdUuCode(const Args& args);
 
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

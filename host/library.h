@@ -52,6 +52,11 @@ using FileAttach = int __stdcall(const char*, const char*, const char*, char*, i
 using ExpMail = int __stdcall(const char*, const char*, const char*, const char*, const char*, int);
 using GenUucp = int __stdcall(const char*, const char*, const char*, const char*, char*, int);
 using WriteUucp = int __stdcall(const char*, int*, int*, const char*, char*);
+using MimeDecode = int __stdcall(const char*, const char*);
+using WriteQuoted = int __stdcall(const char*, const char*, char*, int);
+using MimeEncode = int __stdcall(const char*, const char*, const char*);
+using DecodeIso = int __stdcall(const char*, const char*, char*);
+using UuEncode = int __stdcall(const char*, const char*, const char*, const char*, int);
 }  // namespace tarn32
 
 namespace tarnpop {

@@ -37,6 +37,15 @@ const Command kCommands[] = {
      "fetch and delete a POP3 mailbox into numbered files (initPopMail, getPopMail)", cmdFetchPop},
     {"pop-port", "[port]", "store or show the POP3 port tarnpop reads (registry pop_out)",
      cmdPopPort},
+    {"mime-decode", "<message> <out>", "decode the message's attachment into out (MIMEDECODE)",
+     cmdMimeDecode},
+    {"mime-attach", "<file> <out> <name>", "write file as a base64 attachment part (MIMEENCODE)",
+     cmdMimeAttach},
+    {"qp-encode", "<file>", "turn a text file into quoted-printable in place (WRITEQUOTED)", cmdQuote},
+    {"iso-to-850", "<in> <out>", "Latin-1 quoted-printable text to code page 850 (DECODE_ISO)",
+     cmdIsoTo850},
+    {"uucode", "<in> [out|-] [begin|-] [countdir] [maxKB]",
+     "UU-encode into parts, or decode .enc/.uue/.xxe (_UUENCODE@20)", cmdUuCode},
 };
 
 void printHelp()

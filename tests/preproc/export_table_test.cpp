@@ -15,6 +15,8 @@ const std::pair<const char*, int> kExports[] = {
     {"EXPMAIL", 2}, {"FILEATTACH", 4}, {"GENUUCP", 6}, {"READMESSAGE", 9}, {"WRITEMESSAGE", 10},
     {"WRITEMFORM", 11}, {"WRITEUUCP", 12}, {"READMAPIMSG", 19}, {"READNEWS", 20},
     {"_EXTRACTMESSAGE@24", 25},
+    {"MIMEDECODE", 16}, {"WRITEQUOTED", 17}, {"MIMEENCODE", 21}, {"DECODE_ISO", 22},
+    {"_UUENCODE@20", 26},
 };
 
 std::string upper(std::string s)

@@ -1,0 +1,68 @@
+#include "isoconvert.h"
+
+#include "codecstate.h"
+#include "cp850table.h"
+#include "stdiofile.h"
+
+#include <cstring>
+
+namespace tarn {
+
+void selectLatin1ToCp850() { codecState().mapping = OutputMapping::latin1ToCp850; }
+void selectNoMapping() { codecState().mapping = OutputMapping::none; }
+
+unsigned char mapOutputByte(unsigned char b)
+{
+    if (b < 0x80 || codecState().mapping == OutputMapping::none)
+        return b;
+    return kLatin1ToCp850[b - 0x80];
+}
+
+int qpDigitValue(unsigned char c)
+{
+    return (c >= '0' && c <= '9') ? c - 48 : c - 55;
+}
+
+void decodeQuotedLine(char* line)
+{
+    unsigned char* in = reinterpret_cast<unsigned char*>(line);
+    unsigned char* out = in;
+    while (*in) {
+        if (*in != '=') {
+            *out++ = *in++;
+            continue;
+        }
+        unsigned char x = in[1];
+        if (x == '\n' || x == '\r' || x == 0)
+            break;  // soft line break: the rest of the piece goes
+        unsigned char y = in[2];
+        if (y == 0)
+            break;  // "=" and one character at the end of the piece
+        *out++ = static_cast<unsigned char>((16 * qpDigitValue(x) + qpDigitValue(y)) & 0xFF);
+        in += 3;
+    }
+    *out = 0;
+}
+
+IsoResult decodeIsoFile(const std::string& inPath, const std::string& outPath)
+{
+    StdioFile in;
+    if (!in.open(inPath, "rb"))
+        return {-2, " Error while opening input-file " + inPath + ".\n"};
+    StdioFile out;
+    if (!out.open(outPath, "wb"))
+        return {-2, "Error while opening output-file " + outPath + "\n"};
+    selectLatin1ToCp850();
+
+    char line[kIsoLineWidth];
+    while (std::fgets(line, sizeof line, in.get())) {
+        decodeQuotedLine(line);
+        std::size_t n = std::strlen(line);  // a decoded NUL cuts the piece
+        for (std::size_t i = 0; i < n; ++i)
+            line[i] = static_cast<char>(mapOutputByte(static_cast<unsigned char>(line[i])));
+        std::fwrite(line, 1, n, out.get());
+    }
+    return {0, "Success"};
+}
+
+}  // namespace tarn

@@ -28,3 +28,9 @@ TARN_EXPORT int FIND_FILE(const char* folder, char* foundName, const char* patte
 // UUCP mail import: 0 one message imported, -1 none.
 TARN_EXPORT int IMPMAIL(char* inboundFolder, char* workFolder, const char* systemName1,
                         const char* systemName2, int logLevel);
+
+// UUCP news import: 0 one batch imported, 1 nothing imported, -1 an error
+// stopped the import. compressBits 0: plain batches; above 0: "#! cunbatch"
+// batches expanded by wincomp.exe with that code width.
+TARN_EXPORT int IMPNEWS(char* inboundFolder, char* workFolder, const char* systemName1,
+                        const char* systemName2, int logLevel, int compressBits);

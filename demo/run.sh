@@ -38,3 +38,19 @@ ls "$demo/in"
 
 step "4. The import log (mailin.log)"
 cat "$demo/work/mailin.log" | tr -d '\r'
+
+step "5. The newsgroup table area.dat (name, area number) the host keeps in the work folder"
+cp "$root/demo/data/work/area.dat" "$demo/work/area.dat"
+paste -d' ' - - < "$demo/work/area.dat"
+
+step "6. Import the plain news batch (IMPNEWS, compressBits 0, once per batch)"
+host import-news "$win\\in" "$win\\work" gate office 0 5
+
+step "7. A compressed batch (#! cunbatch) arrives; import it through wincomp.exe (compressBits 16)"
+cp "$root"/demo/data/uucp-news/* "$demo/in/"
+host import-news "$win\\in" "$win\\work" gate office 16 5
+printf '\narea files:\n'
+for f in "$demo"/work/area*.txt; do printf '  %-12s %6d bytes\n' "$(basename "$f")" "$(stat -c %s "$f")"; done
+
+step "8. The news log (news.log)"
+tr -d '\r' < "$demo/work/news.log"

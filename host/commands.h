@@ -26,5 +26,8 @@ int cmdRename(const Args& args);
 // UUCP mail import (cmd_mailimport.cpp).
 int cmdImportMail(const Args& args);
 
+// UUCP news import and export (cmd_news.cpp).
+int cmdImportNews(const Args& args);
+
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -46,4 +46,5 @@ using FolderOp = int __stdcall(const char*);
 using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
+using ImpNews = int __stdcall(char*, char*, const char*, const char*, int, int);
 }  // namespace tarn32

@@ -15,6 +15,8 @@ const Command kCommands[] = {
     {"rename", "<old> <new>", "rename a file, never replacing one (FILERENAME)", cmdRename},
     {"import-mail", "<inbound> <work> <system1> <system2> [level]",
      "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
+    {"import-news", "<inbound> <work> <system1> <system2> [bits] [level]",
+     "import UUCP news batches one call each (IMPNEWS), list each batch's records", cmdImportNews},
 };
 
 void printHelp()

@@ -1,0 +1,71 @@
+// Subcommand import-news: calls IMPNEWS once per batch, as the host contract
+// asks, and shows the records of "Header.Msg" after every call that
+// imported one, before the next call deletes them.
+#include "commands.h"
+#include "library.h"
+#include "newsindex.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+std::string cut(const std::string& s, std::size_t width)
+{
+    return s.size() <= width ? s : s.substr(0, width - 3) + "...";
+}
+
+// "Subject: x" -> "x"
+std::string value(const std::string& line)
+{
+    std::size_t colon = line.find(": ");
+    return colon == std::string::npos ? line : line.substr(colon + 2);
+}
+
+// Fresh, writable folder strings for one call: the export appends a
+// backslash to both.
+std::vector<char> buffer(const std::string& s)
+{
+    std::vector<char> b(s.begin(), s.end());
+    b.resize(b.size() + 2, '\0');
+    return b;
+}
+}  // namespace
+
+int cmdImportNews(const Args& args)
+{
+    if (args.size() < 4 || args.size() > 6)
+        return usageError("import-news");
+    int bits = args.size() >= 5 ? std::atoi(args[4].c_str()) : 0;
+    int level = args.size() == 6 ? std::atoi(args[5].c_str()) : 5;
+    Library dll("tarn32.dll");
+    auto impnews = dll.get<tarn32::ImpNews>("IMPNEWS");
+    if (!impnews)
+        return 1;
+
+    int batches = 0;
+    int result;
+    for (;;) {
+        std::vector<char> inbound = buffer(args[0]), work = buffer(args[1]);
+        result = impnews(inbound.data(), work.data(), args[2].c_str(), args[3].c_str(), level,
+                         bits);
+        if (result != 0)
+            break;
+        ++batches;
+        std::vector<NewsRecord> records = readNewsIndex(args[0] + "\\Header.Msg");
+        std::printf("batch %d: %zu article%s stored\n", batches, records.size(),
+                    records.size() == 1 ? "" : "s");
+        if (records.empty())
+            continue;
+        std::printf("  %-5s %-26s %-30s %-26s %8s %8s\n", "area", "From", "Subject", "Message-ID",
+                    "start", "end");
+        for (const NewsRecord& r : records)
+            std::printf("  %-5ld %-26s %-30s %-26s %8ld %8ld\n", r.area,
+                        cut(value(r.from), 26).c_str(), cut(value(r.subject), 30).c_str(),
+                        cut(value(r.messageId), 26).c_str(), r.start, r.end);
+    }
+    std::printf("%d batch%s imported; last IMPNEWS result %d (%s)\n", batches,
+                batches == 1 ? "" : "es", result,
+                result == 1 ? "nothing more to import" : "an error stopped the import");
+    return result == -1 ? 1 : 0;
+}

@@ -43,6 +43,10 @@ int cmdImportNews(const Args& args)
     if (!impnews)
         return 1;
 
+    // A batch can hold thousands of records; one write per line is slow on
+    // a redirected output.
+    static char out[1 << 16];
+    std::setvbuf(stdout, out, _IOFBF, sizeof out);
     int batches = 0;
     int result;
     for (;;) {
@@ -67,5 +71,7 @@ int cmdImportNews(const Args& args)
     std::printf("%d batch%s imported; last IMPNEWS result %d (%s)\n", batches,
                 batches == 1 ? "" : "es", result,
                 result == 1 ? "nothing more to import" : "an error stopped the import");
+    std::fflush(stdout);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     return result == -1 ? 1 : 0;
 }

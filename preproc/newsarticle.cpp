@@ -46,17 +46,15 @@ std::string orName(const std::string& line, const char* name)
 
 }  // namespace
 
-ArticleHeaders scanArticleHeaders(std::FILE* batch)
+ArticleHeaders scanArticleHeaders(BatchReader& batch)
 {
     ArticleHeaders h;
-    char line[kLineWidth];
-    long before = std::ftell(batch);
-    while (std::fgets(line, sizeof line, batch)) {
-        // The stream position, not strlen: a NUL inside a line must not
-        // make the count fall short of the bytes really read.
-        long after = std::ftell(batch);
-        h.bytesRead += after - before;
-        before = after;
+    std::string text;
+    while (batch.readLine(text, kLineWidth - 1)) {
+        // Counted in bytes: a NUL inside a line ends the kept text, not the
+        // count.
+        h.bytesRead += static_cast<long>(text.size());
+        const char* line = text.c_str();
         if (line[0] == '\n')
             break;
         if (startsWith(line, kNewsgroups)) {

@@ -7,7 +7,8 @@
 // longer line is read as several. No Win32.
 #pragma once
 
-#include <cstdio>
+#include "batchreader.h"
+
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ struct ArticleHeaders {
     long bytesRead = 0;  // all lines read, the empty line included
 };
 
-ArticleHeaders scanArticleHeaders(std::FILE* batch);
+ArticleHeaders scanArticleHeaders(BatchReader& batch);
 
 // Lines 1 to 7 of the article's record in "Header.Msg" (see newsfiles.h).
 std::string newsRecordHead(long area, const ArticleHeaders& h);

@@ -1,6 +1,7 @@
 #include "newsimport.h"
 
 #include "areafile.h"
+#include "batchreader.h"
 #include "filecopy.h"
 #include "findfiles.h"
 #include "jobfile.h"
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <algorithm>
 #include <vector>
 
@@ -29,6 +31,7 @@ namespace {
 constexpr int kJobLineWidth = 200;       // 199 characters and the NUL
 constexpr std::size_t kNewsCommandSize = 20;
 constexpr int kMarkLineWidth = 40;       // "#! rnews " lines: 39 characters
+constexpr std::size_t kOpenAreaFiles = 64;  // area files kept open at once during a batch
 
 // Removes a file; a missing one is fine. False only when it is there and
 // cannot be removed.
@@ -87,8 +90,9 @@ private:
     int compressedBatch(StdioFile& job);
     int plainBatch(StdioFile& job);
     int makeSplitFile(bool compressed);
+    struct Store;
     int articleLoop();
-    int storeArticle(StdioFile& batch, long start, long size, long area,
+    int storeArticle(BatchReader& batch, Store& store, long size, long area,
                      const ArticleHeaders& headers);
     bool areaTableThere();
     bool deleteJob(StdioFile& job);
@@ -278,86 +282,104 @@ int NewsJob::makeSplitFile(bool compressed)
     return articleLoop();
 }
 
+// The store files of one batch stay open from the first article that needs
+// them to the end of the call; each article is flushed to both before the
+// next is read, so the files on disk are always whole records and articles.
+struct NewsJob::Store {
+    struct Area {
+        StdioFile file;
+        long size = 0;
+    };
+    AreaTable table;
+    StdioFile index;
+    std::map<long, Area> areas;
+};
+
 int NewsJob::articleLoop()
 {
-    StdioFile batch;
-    if (!batch.open(inboundFile(kBatchSplitName), "rb")) {
+    StdioFile file;
+    if (!file.open(inboundFile(kBatchSplitName), "rb")) {
         log_.write(0, "Cannot open .int file!\n");
         return -1;
     }
-    char line[kMarkLineWidth];
+    BatchReader batch(file.get());
+    Store store;
+    std::string line;
     for (;;) {
-        if (!std::fgets(line, sizeof line, batch.get())) {
+        if (!batch.readLine(line, kMarkLineWidth - 1)) {
             log_.write(0, "Found end of file\n");
             return 0;
         }
         long size;
-        if (strncasecmp(line, kArticleMark, 9) != 0 || !articleSize(line, size))
+        if (strncasecmp(line.c_str(), kArticleMark, 9) != 0 || !articleSize(line.c_str(), size))
             continue;
-        long start = std::ftell(batch.get());
-        ArticleHeaders headers = scanArticleHeaders(batch.get());
-        long rest = size - headers.bytesRead;
-        if (rest < 0)
+        long start = batch.tell();
+        ArticleHeaders headers = scanArticleHeaders(batch);
+        if (size - headers.bytesRead < 0)
             continue;  // the header ran past the article: read on from here
 
         long area = 0;
         for (const std::string& groups : headers.newsgroups) {
-            Placement p = placeArticle(tablePath_, groups, log_);
-            if (!p.tableOpened) {
+            if (!store.table.loaded() && !store.table.load(tablePath_)) {
                 log_.writeBare(0, "Cannot open area file.\n");
                 return 1;
             }
-            area = p.area;
+            area = store.table.place(groups, log_);
         }
         if (area < 1) {
             log_.write(0, "Message could not be found an area :\n %s\n",
                        headers.newsgroups.empty() ? "" : headers.newsgroups.back().c_str());
-            long end = start > LONG_MAX - size ? LONG_MAX : start + size;
-            std::fseek(batch.get(), end, SEEK_SET);
+            batch.seek(start > LONG_MAX - size ? LONG_MAX : start + size);
             continue;
         }
-        int r = storeArticle(batch, start, size, area, headers);
+        batch.seek(start);
+        int r = storeArticle(batch, store, size, area, headers);
         if (r != 0)
             return r;
     }
 }
 
-int NewsJob::storeArticle(StdioFile& batch, long start, long size, long area,
+int NewsJob::storeArticle(BatchReader& batch, Store& store, long size, long area,
                           const ArticleHeaders& headers)
 {
-    std::string areaPath;
-    StdioFile areaFile, index;
-    // The area file is opened first so that no record is left without its
-    // offsets.
-    if (!appendName(args_.workFolder, numberedAreaName(area), kNewsPathWidth, areaPath) ||
-        !areaFile.open(areaPath, "ab")) {
-        log_.write(0, "Cannot open area file!\n");
-        return -1;
+    auto it = store.areas.find(area);
+    if (it == store.areas.end()) {
+        if (store.areas.size() >= kOpenAreaFiles)
+            store.areas.clear();
+        std::string areaPath;
+        Store::Area a;
+        // The area file is opened before the record is written, so that no
+        // record is left without its offsets.
+        if (!appendName(args_.workFolder, numberedAreaName(area), kNewsPathWidth, areaPath) ||
+            !a.file.open(areaPath, "ab")) {
+            log_.write(0, "Cannot open area file!\n");
+            return -1;
+        }
+        a.size = fileSize(a.file.get());
+        it = store.areas.emplace(area, std::move(a)).first;
     }
-    if (!index.open(indexPath_, "a")) {
+    Store::Area& a = it->second;
+    if (!store.index && !store.index.open(indexPath_, "a")) {
         log_.write(0, "Cannot open header file!\n");
         return -1;
     }
-    std::fseek(batch.get(), start, SEEK_SET);
-    long before = fileSize(areaFile.get());
-    long copied = copyBytes(batch.get(), areaFile.get(), size);
-    if (copied < 0 || std::fflush(areaFile.get()) != 0) {
-        truncateFile(areaFile.get(), before);
+    long before = a.size;
+    long copied = batch.copyTo(a.file.get(), size);
+    if (copied < 0 || std::fflush(a.file.get()) != 0) {
+        truncateFile(a.file.get(), before);
         log_.write(0, "Cannot open area file!\n");
         return -1;
     }
-    long after = fileSize(areaFile.get());
+    a.size = before + copied;
     std::string record = newsRecordHead(area, headers);
     char offsets[48];
-    std::snprintf(offsets, sizeof offsets, "%ld\n%ld\n", before < 1 ? 1L : before, after);
+    std::snprintf(offsets, sizeof offsets, "%ld\n%ld\n", before < 1 ? 1L : before, a.size);
     record += offsets;
-    if (!writeAll(index.get(), record.data(), record.size()) || !index.close()) {
-        truncateFile(areaFile.get(), before);
+    if (!writeAll(store.index.get(), record.data(), record.size())) {
+        truncateFile(a.file.get(), before);
         log_.write(0, "Cannot open header file!\n");
         return -1;
     }
-    // Reading goes on after the copied bytes.
-    std::fseek(batch.get(), start + copied, SEEK_SET);
     return 0;
 }
 

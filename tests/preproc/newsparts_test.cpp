@@ -1,5 +1,6 @@
 // The pieces of news import on their own: the article header scan, the
 // placement through "area.dat", and running an outside program.
+#include "batchreader.h"
 #include "newsarticle.h"
 #include "newsgroups.h"
 #include "outsideprogram.h"
@@ -22,9 +23,10 @@ tarn::ArticleHeaders scan(const testsupport::TestDir& dir, const std::string& te
 {
     writeFile(dir.file("batch"), text);
     std::FILE* f = std::fopen(dir.file("batch").c_str(), "rb");
-    tarn::ArticleHeaders h = tarn::scanArticleHeaders(f);
+    tarn::BatchReader reader(f);
+    tarn::ArticleHeaders h = tarn::scanArticleHeaders(reader);
     if (after)
-        *after = std::ftell(f);
+        *after = reader.tell();
     std::fclose(f);
     return h;
 }
@@ -138,6 +140,49 @@ TEST(OutsideProgram, DISABLED_Sleeper)
 {
     Sleep(30000);
     SUCCEED();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BatchReader, LinesAndRunsAcrossItsBuffer)
+{
+    testsupport::TestDir dir;
+    // Lines that straddle the 64 KB buffer, a long line cut into pieces, and
+    // a final line without a line feed.
+    std::string text = std::string(65530, 'a') + "\nbbbbbbbbbb\n" + std::string(100, 'c') + "\nend";
+    writeFile(dir.file("b"), text);
+    std::FILE* f = std::fopen(dir.file("b").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    tarn::BatchReader r(f);
+    std::string line;
+    std::size_t total = 0;
+    std::vector<std::size_t> lengths;
+    while (r.readLine(line, 39)) {
+        total += line.size();
+        lengths.push_back(line.size());
+        EXPECT_EQ(r.tell(), static_cast<long>(total));
+    }
+    EXPECT_EQ(total, text.size());
+    EXPECT_EQ(lengths.back(), 3u);                  // "end"
+    EXPECT_EQ(lengths[lengths.size() - 2], 23u);    // the 100 c's: 39 + 39 + 22 + line feed
+    // Back to a position inside and outside the buffer, then copy a run.
+    for (long at : {65531L, 10L, static_cast<long>(text.size()) - 3}) {
+        r.seek(at);
+        ASSERT_TRUE(r.readLine(line, 499));
+        EXPECT_EQ(line, text.substr(at, line.size()));
+    }
+    std::FILE* out = std::fopen(dir.file("out").c_str(), "wb");
+    r.seek(65520);
+    EXPECT_EQ(r.copyTo(out, 30), 30);
+    r.seek(static_cast<long>(text.size()) - 2);
+    EXPECT_EQ(r.copyTo(out, 1000), 2);              // stops at the end
+    std::fclose(out);
+    EXPECT_EQ(testsupport::readFile(dir.file("out")), text.substr(65520, 30) + "nd");
+    r.seek(static_cast<long>(text.size()) + 50);    // past the end
+    EXPECT_FALSE(r.readLine(line, 39));
+    std::fclose(f);
 }
 
 }  // namespace

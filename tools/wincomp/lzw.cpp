@@ -52,7 +52,7 @@ struct Encoder::State {
     std::uint64_t bytesIn = 0;
     std::uint64_t bytesOut = 0;
     std::uint64_t checkpoint = kCheckGap;
-    std::uint64_t ratio = 0;  // best bytesIn / bytesOut seen since the last clear, * 256
+    std::uint64_t ratio = 0;  // bytesIn / bytesOut * 256 at the last check, 0 after a clear
     std::vector<std::uint32_t> keys;  // (prefix << 8 | byte) + 1, 0 = free slot
     std::vector<std::uint16_t> codes;
 
@@ -102,14 +102,14 @@ struct Encoder::State {
         limit = widthLimit(bits, maxBits);
     }
 
-    // The table is full: start again when the ratio has stopped improving.
+    // The table is full: start again once the ratio falls.
     void maybeClear(std::string& out)
     {
         if (bytesIn < checkpoint)
             return;
         checkpoint = bytesIn + kCheckGap;
         std::uint64_t r = bytesOut ? (bytesIn << 8) / bytesOut : 0;
-        if (r > ratio) {
+        if (r >= ratio) {
             ratio = r;
             return;
         }

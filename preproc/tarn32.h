@@ -34,3 +34,9 @@ TARN_EXPORT int IMPMAIL(char* inboundFolder, char* workFolder, const char* syste
 // batches expanded by wincomp.exe with that code width.
 TARN_EXPORT int IMPNEWS(char* inboundFolder, char* workFolder, const char* systemName1,
                         const char* systemName2, int logLevel, int compressBits);
+
+// UUCP news export: 0 the job was queued, -1 none was (compressor not
+// started, "rnews.z" missing, a job file not written). compressBits above 0:
+// "rnews" is compressed by wincomp.exe and the data file marked "#! cunbatch".
+TARN_EXPORT int EXPNEWS(char* outboundFolder, char* workFolder, const char* systemName,
+                        int messageCount, int logLevel, int compressBits);

@@ -11,7 +11,7 @@ namespace {
 
 // The exports that exist so far, with their ordinals.
 const std::pair<const char*, int> kExports[] = {
-    {"CHKDIR", 1}, {"GENDIR", 5}, {"IMPMAIL", 7}, {"IMPNEWS", 8}, {"FILERENAME", 15}, {"FIND_FILE", 23},
+    {"CHKDIR", 1}, {"EXPNEWS", 3}, {"GENDIR", 5}, {"IMPMAIL", 7}, {"IMPNEWS", 8}, {"FILERENAME", 15}, {"FIND_FILE", 23},
 };
 
 std::string upper(std::string s)

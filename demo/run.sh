@@ -54,3 +54,16 @@ for f in "$demo"/work/area*.txt; do printf '  %-12s %6d bytes\n' "$(basename "$f
 
 step "8. The news log (news.log)"
 tr -d '\r' < "$demo/work/news.log"
+
+step "9. Export the office's outgoing news batch (EXPNEWS, compressed with wincomp.exe at 16 bits)"
+host mkdir "$win\\out" >/dev/null
+cp "$root/demo/data/uucp-out/rnews" "$demo/out/rnews"
+host export-news "$win\\out" "$win\\work" gate 2 16 5
+for f in "$demo"/out/*.CMD "$demo"/out/*.XQT; do
+  printf -- '--- %s\n' "$(basename "$f")"; tr -d '\r' < "$f"
+done
+dat=$(ls "$demo"/out/*.DAT)
+printf -- '--- %s: first line %s, then %d bytes of compressed batch\n' "$(basename "$dat")" \
+  "$(head -n 1 "$dat")" "$(( $(stat -c %s "$dat") - 12 ))"
+printf -- '--- the same batch expanded by the peer'"'"'s compress -d:\n'
+tail -c +13 "$dat" | compress -d -c | sed -n 1,4p

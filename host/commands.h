@@ -28,6 +28,7 @@ int cmdImportMail(const Args& args);
 
 // UUCP news import and export (cmd_news.cpp).
 int cmdImportNews(const Args& args);
+int cmdExportNews(const Args& args);
 
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -47,4 +47,5 @@ using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
 using ImpNews = int __stdcall(char*, char*, const char*, const char*, int, int);
+using ExpNews = int __stdcall(char*, char*, const char*, int, int, int);
 }  // namespace tarn32

@@ -17,6 +17,8 @@ const Command kCommands[] = {
      "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
     {"import-news", "<inbound> <work> <system1> <system2> [bits] [level]",
      "import UUCP news batches one call each (IMPNEWS), list each batch's records", cmdImportNews},
+    {"export-news", "<outbound> <work> <system> <count> [bits] [level]",
+     "queue the outbound news batch as a UUCP news job (EXPNEWS)", cmdExportNews},
 };
 
 void printHelp()

@@ -3,6 +3,8 @@
 #include "batchreader.h"
 #include "newsarticle.h"
 #include "newsgroups.h"
+#include "newsexport.h"
+#include "newsimport.h"
 #include "outsideprogram.h"
 #include "prelog.h"
 #include "testdir.h"
@@ -183,6 +185,46 @@ TEST(BatchReader, LinesAndRunsAcrossItsBuffer)
     r.seek(static_cast<long>(text.size()) + 50);    // past the end
     EXPECT_FALSE(r.readLine(line, 39));
     std::fclose(f);
+}
+
+}  // namespace
+
+namespace {
+
+// A compressor that has not finished when the wait is over counts as not
+// having produced its output, on both sides.
+TEST(OutsideProgram, LateCompressorProducesNothing)
+{
+    testsupport::TestDir dir;
+    std::string in = dir.subdir("in"), work = dir.subdir("work"), out = dir.subdir("out");
+    writeFile(work + "\\area.dat", "misc.test\n1\n");
+    writeFile(in + "\\N.x", "F D.gateN0001\nC rnews\n");
+    std::string batch = "#! rnews 9\nabcdefghi";
+    writeFile(in + "\\0N0001.D", "#! cunbatch\n" + std::string("\x1f\x9d\x90", 3) + batch);
+
+    tarn::NewsImportArgs imp;
+    imp.inboundFolder = in + "\\";
+    imp.workFolder = work + "\\";
+    imp.systemName1 = "gate";
+    imp.compressBits = 16;
+    imp.programWaitMs = 1;  // far too short for any program to start and end
+    EXPECT_EQ(tarn::importNews(imp), -1);
+    EXPECT_FALSE(testsupport::fileExists(in + "\\$7b60051"));
+    std::string log = testsupport::readFile(work + "\\news.log");
+    EXPECT_NE(log.find("Cannot open input after decompress!"), std::string::npos);
+    EXPECT_EQ(log.find("DeCompression complete"), std::string::npos);  // it was ended
+
+    writeFile(out + "\\rnews", batch);
+    writeFile(work + "\\export.dat", std::string("\x07\0\0\0", 4));
+    tarn::NewsExportArgs exp;
+    exp.outboundFolder = out + "\\";
+    exp.workFolder = work + "\\";
+    exp.systemName = "gate";
+    exp.compressBits = 16;
+    exp.programWaitMs = 1;
+    EXPECT_EQ(tarn::exportNews(exp), -1);
+    EXPECT_EQ(testsupport::listFolder(out), (std::vector<std::string>{"rnews"}));
+    EXPECT_EQ(testsupport::readFile(work + "\\export.dat"), std::string("\x07\0\0\0", 4));
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // wincomp.exe against the machine's compress program (ncompress), both
 // ways, on text and binary data of several sizes; and the command lines
 // that news import and export use.
+#include "dll.h"
 #include "processes.h"
 #include "testdir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <random>
 #include <string>
 
@@ -132,6 +135,19 @@ TEST_F(WincompInterop, CommandLineRules)
     // A missing input.
     EXPECT_EQ(runProgram(wincomp() + " -d " + dir.file("missing")), 1);
     EXPECT_FALSE(fileExists(dir.file("missing")));
+}
+
+TEST(Wincomp, ImportsOnlySystemLibraries)
+{
+    testsupport::PeTables t = testsupport::readPeTables(wincomp());
+    ASSERT_FALSE(t.importedDlls.empty());
+    for (std::string dll : t.importedDlls) {
+        std::transform(dll.begin(), dll.end(), dll.begin(),
+                       [](unsigned char c) { return std::toupper(c); });
+        EXPECT_TRUE(dll == "KERNEL32.DLL" || dll == "MSVCRT.DLL" || dll == "USER32.DLL" ||
+                    dll == "ADVAPI32.DLL")
+            << dll;
+    }
 }
 
 }  // namespace

@@ -195,7 +195,12 @@ int NewsJob::compressedBatch(StdioFile& job)
     data.close();
 
     const std::string workPath = inboundFile(kBatchWorkName);
-    removeIfThere(workPath);
+    if (!removeIfThere(workPath)) {
+        // The decompressor would leave the older batch in place, and it
+        // would be read again.
+        log_.write(0, "Cannot open input after decompress!\n");
+        return -1;
+    }
     removeIfThere(indexPath_);
     removeIfThere(inboundFile(kBatchSplitName));
 

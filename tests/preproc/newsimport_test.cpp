@@ -392,4 +392,19 @@ TEST_F(CompressedNewsImport, DamagedCompressedDataIsAnError)
     EXPECT_TRUE(fileExists(in + "\\0N0320.D"));
 }
 
+TEST_F(CompressedNewsImport, OlderBatchThatCannotBeRemovedIsNotReadAgain)
+{
+    Article old{"misc.test", "old"};
+    writeFile(in + "\\$7b60051", batchOf({old.text()}));
+    HANDLE h = CreateFileA((in + "\\$7b60051").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    newsJob("N.x", "N0330", "#! cunbatch\n" + compressed(batchOf({Article{"misc.test", "new"}.text()}), 16));
+    EXPECT_EQ(importOnce(3, 16), -1);
+    CloseHandle(h);
+    EXPECT_EQ(area(7), "");
+    EXPECT_EQ(index(), "");
+    EXPECT_TRUE(has(log(), "Cannot open input after decompress!\r\n"));
+}
+
 }  // namespace

@@ -20,9 +20,10 @@ rm -rf "$demo"
 mkdir -p "$demo"
 win='C:\tarndemo'
 
-step() { printf '\n=== %s\n' "$*"; }
+step_no=0
+step() { step_no=$((step_no + 1)); printf '\n=== %d. %s\n' "$step_no" "$*"; }
 
-step "1. The UUCP program has left these jobs in the inbound folder"
+step "The UUCP program has left these jobs in the inbound folder"
 host mkdir "$win\\in" >/dev/null
 host mkdir "$win\\work" >/dev/null
 cp "$root"/demo/data/uucp-in/* "$demo/in/"
@@ -30,39 +31,110 @@ for job in "$demo"/in/*.X; do
   printf '%-10s %s\n' "$(basename "$job")" "$(grep '^C' "$job")"
 done
 
-step "2. Import the mail jobs (IMPMAIL until it returns -1)"
+step "Import the mail jobs (IMPMAIL until it returns -1)"
 host import-mail "$win\\in" "$win\\work" gate office 5
 
-step "3. What is left in the inbound folder (the news job stays for news import)"
+step "What is left in the inbound folder (the news job stays for news import)"
 ls "$demo/in"
 
-step "4. The import log (mailin.log)"
+step "The import log (mailin.log)"
 cat "$demo/work/mailin.log" | tr -d '\r'
 
-step "5. The newsgroup table area.dat (name, area number) the host keeps in the work folder"
+step "Read message 1 back from the store (READMESSAGE, chunk by chunk as a host loops)"
+host read-mail "$win\\work" 1 --out "$win\\work\\message1.txt"
+tr -d '\r' < "$demo/work/message1.txt" | sed -n '1,12p'
+echo "..."
+
+step "Write a reply into rmail.z (GENUUCP: header text + body file; WRITEUUCP: appended text)"
+mkdir -p "$demo/out" "$demo/compose"
+orig_from=$(tr -d '\r' < "$demo/work/message1.txt" | sed -n 's/^From: //p' | head -n 1)
+orig_subject=$(tr -d '\r' < "$demo/work/message1.txt" | sed -n 's/^Subject: //p' | head -n 1)
+reply_to=$(printf '%s\n' "$orig_from" | sed -n 's/.*<\(.*\)>.*/\1/p')
+reply_to=${reply_to:-$orig_from}
+printf 'From: Ann Other <ann@office.example>\nTo: %s\nSubject: Re: %s\n\n' \
+  "$orig_from" "$orig_subject" > "$demo/compose/headers.txt"
+printf 'Thank you, it arrived safely.\n\n' > "$demo/compose/body.txt"
+printf -- '-- \nAnn Other, office.example\n' > "$demo/compose/signature.txt"
+host prepare-mail "$win\\out" "$win\\compose\\headers.txt" "$win\\compose\\body.txt" \
+  "$win\\compose\\signature.txt"
+echo "rmail.z read back with READMAPIMSG (area 0):"
+size=$(stat -c %s "$demo/out/rmail.z")
+host read-message "$win\\out" 0 0 "$size" --mapi 2>/dev/null | tr -d '\r'
+
+step "Export it as a UUCP mail job (EXPMAIL): the job files in the outbound folder"
+host export-mail "$win\\out" "$win\\work" "$reply_to" gate ann@office.example 2
+for f in "$demo"/out/*.CMD "$demo"/out/*.XQT; do
+  printf -- '--- %s\n' "$(basename "$f")"
+  # Line ends made visible: the command file has CR LF, the execute file LF.
+  sed -e 's/\r$/<CR>/' -e 's/$/<LF>/' "$f"
+done
+printf -- '--- %s (the former rmail.z)\n' "$(basename "$demo"/out/*.DAT)"
+head -n 4 "$demo"/out/*.DAT
+echo "..."
+printf -- '--- export.dat: '
+od -An -tx1 "$demo/work/export.dat"
+printf -- '--- mail.log:\n'
+tr -d '\r' < "$demo/work/mail.log" | grep -v 'nbound mail\|Looking for'
+# POP3: a private Dovecot on 127.0.0.1 with a seeded mailbox, fetched into
+# numbered files by tarnpop.dll through the host. Stopped again on every exit.
+dovecot_dir="$root/build/dovecot-demo"
+dovecot_port=21101
+trap 'bash "$root/scripts/dovecot.sh" stop "$dovecot_dir"' EXIT
+
+step "A POP3 mailbox with three messages (Dovecot on 127.0.0.1:$dovecot_port)"
+bash scripts/dovecot.sh start "$dovecot_dir" "$dovecot_port" joe secret
+maildir="$(bash scripts/dovecot.sh maildir "$dovecot_dir" joe)"
+i=0
+for m in "$root"/demo/data/pop3/*.eml; do
+  i=$((i + 1))
+  cp "$m" "$maildir/new/170000000$i.M$i.demo"
+  printf '%-16s %s\n' "$(basename "$m")" "$(grep -m1 '^Subject:' "$m")"
+done
+
+step "Fetch the mailbox (pop_out in the registry, initPopMail, getPopMail)"
+host pop-port "$dovecot_port"
+host mkdir "$win\\pop" >/dev/null
+host fetch-pop "$win\\pop" localhost 127.0.0.1 joe secret "$win\\pop\\pop3.log" 9
+
+step "The message files (CR LF line ends, dot-stuffed lines keep both dots)"
+for f in "$demo"/pop/*.msg; do
+  printf -- '--- %s (%s bytes)\n' "$(basename "$f")" "$(wc -c < "$f")"
+  head -5 "$f" | tr -d '\r'
+done
+echo "--- 1.msg, the dotted lines as stored:"
+grep -a '^\.' "$demo/pop/1.msg" | cat -A | head -3
+left=$(find "$maildir/new" "$maildir/cur" -type f | wc -l)
+echo "messages left on the server: $left"
+
+step "The session log"
+tr -d '\r' < "$demo/pop/pop3.log"
+
+step "The newsgroup table area.dat (name, area number) the host keeps in the work folder"
 cp "$root/demo/data/work/area.dat" "$demo/work/area.dat"
 paste -d' ' - - < "$demo/work/area.dat"
 
-step "6. Import the plain news batch (IMPNEWS, compressBits 0, once per batch)"
-host import-news "$win\\in" "$win\\work" gate office 0 5
+step "Import the plain news batch (IMPNEWS, compressBits 0, once per batch)"
+host import-news "$win\\in" "$win\\work" gate office 0 4
 
-step "7. A compressed batch (#! cunbatch) arrives; import it through wincomp.exe (compressBits 16)"
+step "A compressed batch (#! cunbatch) arrives; import it through wincomp.exe (compressBits 16)"
 cp "$root"/demo/data/uucp-news/* "$demo/in/"
-host import-news "$win\\in" "$win\\work" gate office 16 5
+host import-news "$win\\in" "$win\\work" gate office 16 4
 printf '\narea files:\n'
 for f in "$demo"/work/area*.txt; do printf '  %-12s %6d bytes\n' "$(basename "$f")" "$(stat -c %s "$f")"; done
 
-step "8. The news log (news.log)"
+step "The news log (news.log)"
 tr -d '\r' < "$demo/work/news.log"
 
-step "9. Export the office's outgoing news batch (EXPNEWS, compressed with wincomp.exe at 16 bits)"
-host mkdir "$win\\out" >/dev/null
+step "Export the office's outgoing news batch (EXPNEWS, compressed with wincomp.exe at 16 bits)"
+mkdir -p "$demo/out"
 cp "$root/demo/data/uucp-out/rnews" "$demo/out/rnews"
 host export-news "$win\\out" "$win\\work" gate 2 16 5
-for f in "$demo"/out/*.CMD "$demo"/out/*.XQT; do
+# Mail and news jobs share the counter: this job's number is the one stored.
+job=$(printf '%04d' "$(od -An -tu4 "$demo/work/export.dat" | tr -d ' ')")
+for f in "$demo/out/$job.CMD" "$demo/out/$job.XQT"; do
   printf -- '--- %s\n' "$(basename "$f")"; tr -d '\r' < "$f"
 done
-dat=$(ls "$demo"/out/*.DAT)
+dat="$demo/out/$job.DAT"
 printf -- '--- %s: first line %s, then %d bytes of compressed batch\n' "$(basename "$dat")" \
   "$(head -n 1 "$dat")" "$(( $(stat -c %s "$dat") - 12 ))"
 printf -- '--- the same batch expanded by the peer'"'"'s compress -d:\n'

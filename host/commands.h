@@ -26,6 +26,19 @@ int cmdRename(const Args& args);
 // UUCP mail import (cmd_mailimport.cpp).
 int cmdImportMail(const Args& args);
 
+// Single messages of the store (cmd_store.cpp).
+int cmdReadMessage(const Args& args);
+int cmdReadMail(const Args& args);
+int cmdAppendMessage(const Args& args);
+int cmdAttach(const Args& args);
+int cmdPlainIo(const Args& args);
+
+// Outgoing UUCP mail (cmd_mailexport.cpp).
+int cmdPrepareMail(const Args& args);
+int cmdExportMail(const Args& args);
+// POP3 retrieval (cmd_popfetch.cpp).
+int cmdFetchPop(const Args& args);
+int cmdPopPort(const Args& args);
 // UUCP news import and export (cmd_news.cpp).
 int cmdImportNews(const Args& args);
 int cmdExportNews(const Args& args);

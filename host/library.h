@@ -46,6 +46,17 @@ using FolderOp = int __stdcall(const char*);
 using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
+using Read = int __stdcall(const char*, int, int, int, char*, char*);
+using Write = int __stdcall(const char*, int, int*, int*, const char*, char*);
+using FileAttach = int __stdcall(const char*, const char*, const char*, char*, int);
+using ExpMail = int __stdcall(const char*, const char*, const char*, const char*, const char*, int);
+using GenUucp = int __stdcall(const char*, const char*, const char*, const char*, char*, int);
+using WriteUucp = int __stdcall(const char*, int*, int*, const char*, char*);
 using ImpNews = int __stdcall(char*, char*, const char*, const char*, int, int);
 using ExpNews = int __stdcall(char*, char*, const char*, int, int, int);
 }  // namespace tarn32
+
+namespace tarnpop {
+using InitPopMail = int __stdcall(HWND, int, const char*, const char*, const char*, const char*, int);
+using GetPopMail = int __stdcall(const char*, const char*);
+}  // namespace tarnpop

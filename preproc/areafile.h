@@ -34,4 +34,17 @@ constexpr const char* kMailIndexName = "mail.hdr";
 // "area" + number + ".txt" for any number (no special cases).
 std::string numberedAreaName(long area);
 
+// Which file an area number names depends on the operation:
+//   area   kRead             kMapiRead   kWrite
+//   0      "mailarea.txt"    "rmail.z"   "mailarea.txt"
+//   -50    "temparea.dat"    "temparea.dat"  "area-50.txt"
+//   other  "area" + N + ".txt" for all three
+// ("rmail.z" is the prepared outgoing message of the outbound folder.)
+enum class AreaAccess {
+    kRead,      // READMESSAGE, READNEWS, _EXTRACTMESSAGE@24
+    kMapiRead,  // READMAPIMSG
+    kWrite,     // WRITEMESSAGE, WRITEMFORM
+};
+std::string areaFileName(long area, AreaAccess access);
+
 }  // namespace tarn

@@ -20,7 +20,10 @@ FileListing::FileListing(const std::string& patternPath)
     : handle_(INVALID_HANDLE_VALUE), pending_(false), name_{}, isFolder_(false)
 {
     WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA(patternPath.c_str(), &data);
+    // Basic information only: no short (8.3) names, which the platform would
+    // otherwise work out for every entry of a large spool folder.
+    HANDLE h = FindFirstFileExA(patternPath.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                nullptr, 0);
     if (h != INVALID_HANDLE_VALUE) {
         handle_ = h;
         copyEntry(data, name_, isFolder_);

@@ -29,6 +29,34 @@ TARN_EXPORT int FIND_FILE(const char* folder, char* foundName, const char* patte
 TARN_EXPORT int IMPMAIL(char* inboundFolder, char* workFolder, const char* systemName1,
                         const char* systemName2, int logLevel);
 
+// Message store access. textBuffer holds at least 32302 bytes (READNEWS:
+// 32002); errorBuffer at least 256 (a longer error text is cut). Reads return
+// count + 1 when all was read, the bytes consumed when a chunk limit stopped
+// them (go on at offset + result), -1 on failure.
+TARN_EXPORT int READMESSAGE(const char* storeFolder, int area, int offset, int count,
+                            char* textBuffer, char* errorBuffer);
+TARN_EXPORT int READNEWS(const char* storeFolder, int area, int offset, int count,
+                         char* textBuffer, char* errorBuffer);
+TARN_EXPORT int READMAPIMSG(const char* storeFolder, int area, int offset, int count,
+                            char* textBuffer, char* errorBuffer);
+// Exported as "_EXTRACTMESSAGE@24": the body of the stored message.
+TARN_EXPORT int EXTRACTMESSAGE(const char* storeFolder, int area, int offset, int count,
+                               char* textBuffer, char* errorBuffer);
+TARN_EXPORT int WRITEMESSAGE(const char* storeFolder, int area, int* startOffset, int* length,
+                             const char* text, char* errorBuffer);
+TARN_EXPORT int WRITEMFORM(const char* storeFolder, int area, int* startOffset, int* length,
+                           const char* text, char* errorBuffer);
+TARN_EXPORT int FILEATTACH(const char* folder, const char* sourcePath, const char* targetName,
+                           char* errorBuffer, int holdMode);
+
+// UUCP mail export: 0 job queued, -1 none.
+TARN_EXPORT int EXPMAIL(const char* outboundFolder, const char* workFolder, const char* recipients,
+                        const char* systemName, const char* sender, int logLevel);
+TARN_EXPORT int GENUUCP(const char* folder, const char* sourcePath, const char* targetName,
+                        const char* leadText, char* errorBuffer, int holdMode);
+TARN_EXPORT int WRITEUUCP(const char* filePath, int* startOffset, int* length, const char* text,
+                          char* errorBuffer);
+
 // UUCP news import: 0 one batch imported, 1 nothing imported, -1 an error
 // stopped the import. compressBits 0: plain batches; above 0: "#! cunbatch"
 // batches expanded by wincomp.exe with that code width.

@@ -11,7 +11,11 @@ namespace {
 
 // The exports that exist so far, with their ordinals.
 const std::pair<const char*, int> kExports[] = {
-    {"CHKDIR", 1}, {"EXPNEWS", 3}, {"GENDIR", 5}, {"IMPMAIL", 7}, {"IMPNEWS", 8}, {"FILERENAME", 15}, {"FIND_FILE", 23},
+    {"CHKDIR", 1}, {"GENDIR", 5}, {"IMPMAIL", 7}, {"FILERENAME", 15}, {"FIND_FILE", 23},
+    {"EXPMAIL", 2}, {"FILEATTACH", 4}, {"GENUUCP", 6}, {"READMESSAGE", 9}, {"WRITEMESSAGE", 10},
+    {"WRITEMFORM", 11}, {"WRITEUUCP", 12}, {"READMAPIMSG", 19}, {"READNEWS", 20},
+    {"_EXTRACTMESSAGE@24", 25},
+    {"EXPNEWS", 3}, {"IMPNEWS", 8},
 };
 
 std::string upper(std::string s)

@@ -1,0 +1,74 @@
+#include "errortext.h"
+
+namespace net {
+
+namespace {
+
+struct ErrorEntry {
+    int number;
+    const char* text;
+};
+
+const ErrorEntry kErrorTexts[] = {
+    {10004, "Interrupted system call"},
+    {10009, "Bad file number"},
+    {10013, "Permission denied"},
+    {10014, "Bad address"},
+    {10022, "Invalid argument"},
+    {10024, "Too many open files"},
+    {10035, "Operation would block"},
+    {10036, "Operation now in progress"},
+    {10037, "Operation already in progress"},
+    {10038, "Socket operation on non-socket"},
+    {10039, "Destination address required"},
+    {10040, "Message too long"},
+    {10041, "Protocol wrong type for socket"},
+    {10042, "Protocol not available"},
+    {10043, "Protocol not supported"},
+    {10044, "Socket type not supported"},
+    {10045, "Operation not supported"},
+    {10046, "Protocol family not supported"},
+    {10047, "Address family not supported by protocol family"},
+    {10048, "Address already in use"},
+    {10049, "Cannot assign requested address"},
+    {10050, "Network is down"},
+    {10051, "Network is unreachable"},
+    {10052, "Network dropped connection on reset"},
+    {10053, "Software caused connection abort"},
+    {10054, "Connection reset by peer"},
+    {10055, "No buffer space available"},
+    {10056, "Socket is already connected"},
+    {10057, "Socket is not connected"},
+    {10058, "Cannot send after socket shutdown"},
+    {10059, "Too many references: cannot splice"},
+    {10060, "Connection timed out"},
+    {10061, "Connection refused"},
+    {10062, "Too many levels of symbolic links"},
+    {10063, "File name too long"},
+    {10064, "Host is down"},
+    {10065, "No route to host"},
+    {10067, "Too many processes"},
+    {10070, "Stale NFS file handle"},
+    {10071, "Too many levels of remote in path"},
+    {10091, "Network subsystem is not available"},
+    {10092, "WINSOCK DLL version out of range"},
+    {10093, "Successful WSAStartup() not yet performed"},
+    {10101, "Graceful shutdown in progress"},
+    {11001, "Authoritative answer: host not found"},
+    {11002, "Non-authoritative: host not found, or SERVERFAIL"},
+    {11003, "Non-recoverable errors, FORMERR, REFUSED, NOTIMP"},
+    {11004, "Valid name, no data record of requested type"},
+};
+
+}  // namespace
+
+const char* errorText(int errorNumber)
+{
+    for (const ErrorEntry& e : kErrorTexts) {
+        if (e.number == errorNumber)
+            return e.text;
+    }
+    return "";
+}
+
+}  // namespace net

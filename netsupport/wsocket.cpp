@@ -1,0 +1,322 @@
+// WSocket over WSOCK32.DLL loaded at run time. The Windows Sockets headers
+// are used for their types only; every call goes through the table below.
+#include "wsocket.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+
+namespace net {
+
+namespace {
+
+// The entry points of Windows Sockets 1.1 that the library looks up; a
+// missing one makes the socket library unusable. The sessions call only
+// those with a typed pointer in SocketLibrary.
+const char* const kEntryPoints[] = {
+    "accept", "bind", "closesocket", "connect", "ioctlsocket", "getpeername", "getsockname",
+    "getsockopt", "htonl", "htons", "inet_addr", "inet_ntoa", "listen", "ntohl", "ntohs", "recv",
+    "recvfrom", "select", "send", "sendto", "setsockopt", "shutdown", "socket", "gethostbyaddr",
+    "gethostbyname", "gethostname", "getservbyport", "getservbyname", "getprotobynumber",
+    "getprotobyname", "WSAStartup", "WSACleanup", "WSASetLastError", "WSAGetLastError",
+    "WSAIsBlocking", "WSAUnhookBlockingHook", "WSASetBlockingHook", "WSACancelBlockingCall",
+    "WSAAsyncGetServByName", "WSAAsyncGetServByPort", "WSAAsyncGetProtoByName",
+    "WSAAsyncGetProtoByNumber", "WSAAsyncGetHostByName", "WSAAsyncGetHostByAddr",
+    "WSACancelAsyncRequest", "WSAAsyncSelect",
+};
+constexpr int kEntryPointCount = sizeof kEntryPoints / sizeof kEntryPoints[0];
+
+struct SocketLibrary {
+    bool usable = false;
+    FARPROC entries[kEntryPointCount] = {};
+
+    int(WSAAPI* bind)(SOCKET, const sockaddr*, int) = nullptr;
+    int(WSAAPI* closesocket)(SOCKET) = nullptr;
+    int(WSAAPI* connect)(SOCKET, const sockaddr*, int) = nullptr;
+    int(WSAAPI* getsockname)(SOCKET, sockaddr*, int*) = nullptr;
+    u_long(WSAAPI* htonl)(u_long) = nullptr;
+    u_short(WSAAPI* htons)(u_short) = nullptr;
+    unsigned long(WSAAPI* inet_addr)(const char*) = nullptr;
+    u_long(WSAAPI* ntohl)(u_long) = nullptr;
+    u_short(WSAAPI* ntohs)(u_short) = nullptr;
+    int(WSAAPI* recv)(SOCKET, char*, int, int) = nullptr;
+    int(WSAAPI* select)(int, fd_set*, fd_set*, fd_set*, const timeval*) = nullptr;
+    int(WSAAPI* send)(SOCKET, const char*, int, int) = nullptr;
+    int(WSAAPI* setsockopt)(SOCKET, int, int, const char*, int) = nullptr;
+    SOCKET(WSAAPI* socket)(int, int, int) = nullptr;
+    hostent*(WSAAPI* gethostbyname)(const char*) = nullptr;
+    int(WSAAPI* WSAStartup)(WORD, WSADATA*) = nullptr;
+    int(WSAAPI* WSAGetLastError)() = nullptr;
+
+    SocketLibrary() { usable = load(); }
+
+    FARPROC entry(const char* name) const
+    {
+        for (int i = 0; i < kEntryPointCount; ++i) {
+            if (std::strcmp(kEntryPoints[i], name) == 0)
+                return entries[i];
+        }
+        return nullptr;
+    }
+
+    template <typename F>
+    void take(F*& target, const char* name)
+    {
+        target = reinterpret_cast<F*>(entry(name));
+    }
+
+    bool load()
+    {
+        // Kept loaded until the process ends: unloading from a library's
+        // detach notification is not safe.
+        HMODULE module = LoadLibraryA("WSOCK32.DLL");
+        if (!module)
+            return false;
+        for (int i = 0; i < kEntryPointCount; ++i) {
+            entries[i] = GetProcAddress(module, kEntryPoints[i]);
+            if (!entries[i])
+                return false;
+        }
+        take(bind, "bind");
+        take(closesocket, "closesocket");
+        take(connect, "connect");
+        take(getsockname, "getsockname");
+        take(htonl, "htonl");
+        take(htons, "htons");
+        take(inet_addr, "inet_addr");
+        take(ntohl, "ntohl");
+        take(ntohs, "ntohs");
+        take(recv, "recv");
+        take(select, "select");
+        take(send, "send");
+        take(setsockopt, "setsockopt");
+        take(socket, "socket");
+        take(gethostbyname, "gethostbyname");
+        take(WSAStartup, "WSAStartup");
+        take(WSAGetLastError, "WSAGetLastError");
+        WSADATA data;
+        if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
+            return false;
+        return LOBYTE(data.wVersion) == 1 && HIBYTE(data.wVersion) == 1;
+    }
+};
+
+// Initialised at the first construction of a socket in the library.
+SocketLibrary& socketLibrary()
+{
+    static SocketLibrary library;
+    return library;
+}
+
+constexpr std::uint32_t kNoneAddress = 0xFFFFFFFFu;  // 255.255.255.255
+
+}  // namespace
+
+bool WSocket::libraryUsable() { return socketLibrary().usable; }
+
+WSocket::WSocket() : descriptor_(INVALID_SOCKET), remoteAddr_(kNoneAddress)
+{
+    socketLibrary();
+}
+
+WSocket::~WSocket()
+{
+    if (descriptor_ != INVALID_SOCKET && socketLibrary().usable)
+        socketLibrary().closesocket(descriptor_);
+}
+
+bool WSocket::fail()
+{
+    lastError_ = socketLibrary().WSAGetLastError();
+    state_ = State::Error;
+    return false;
+}
+
+void WSocket::reset()
+{
+    descriptor_ = INVALID_SOCKET;
+    state_ = State::Idle;
+    lastError_ = 0;
+    localAddr_ = 0;
+    localPort_ = 0;
+    remoteAddr_ = kNoneAddress;
+    remotePort_ = 0;
+    hostName_.clear();
+}
+
+bool WSocket::setPort(int port)
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable || port < 0 || port > 65535)
+        return false;
+    if (state_ != State::Idle && state_ != State::Resolving && state_ != State::Resolved)
+        return false;
+    remotePort_ = lib.htons(static_cast<u_short>(port));
+    return true;
+}
+
+bool WSocket::open()
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable)
+        return false;
+    if (descriptor_ != INVALID_SOCKET)
+        return true;
+    SOCKET s = lib.socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET)
+        return fail();
+    descriptor_ = s;
+    return true;
+}
+
+bool WSocket::setHostName(const std::string& name)
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable || state_ != State::Idle)
+        return false;
+    state_ = State::Resolving;
+    hostent* h = lib.gethostbyname(name.c_str());
+    if (!h || h->h_addrtype != AF_INET || !h->h_addr_list || !h->h_addr_list[0])
+        return fail();
+    std::memcpy(&remoteAddr_, h->h_addr_list[0], sizeof remoteAddr_);
+    hostName_ = name;
+    state_ = State::Resolved;
+    return true;
+}
+
+bool WSocket::setHostAddress(const std::string& address)
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable || state_ != State::Idle)
+        return false;
+    remoteAddr_ = static_cast<std::uint32_t>(lib.inet_addr(address.c_str()));
+    hostName_.clear();
+    state_ = State::Resolved;
+    return true;
+}
+
+bool WSocket::connect()
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable || state_ != State::Resolved)
+        return false;
+    state_ = State::Connecting;
+    sockaddr_in local{};
+    int localSize = sizeof local;
+    if (lib.getsockname(descriptor_, reinterpret_cast<sockaddr*>(&local), &localSize) != 0) {
+        if (lib.WSAGetLastError() == WSAEINVAL) {
+            sockaddr_in any{};
+            any.sin_family = AF_INET;
+            any.sin_addr.s_addr = localAddr_;
+            any.sin_port = localPort_;
+            if (lib.bind(descriptor_, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0)
+                return fail();
+        }
+    }
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_addr.s_addr = remoteAddr_;
+    remote.sin_port = remotePort_;
+    if (lib.connect(descriptor_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0)
+        return fail();
+    state_ = State::Connected;
+    localSize = sizeof local;
+    if (lib.getsockname(descriptor_, reinterpret_cast<sockaddr*>(&local), &localSize) == 0) {
+        localAddr_ = local.sin_addr.s_addr;
+        localPort_ = local.sin_port;
+    }
+    return true;
+}
+
+bool WSocket::waitForData(int seconds, int microseconds)
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable)
+        return false;
+    fd_set readable;
+    readable.fd_count = 1;
+    readable.fd_array[0] = descriptor_;
+    timeval wait;
+    wait.tv_sec = seconds;
+    wait.tv_usec = microseconds;
+    int n = lib.select(0, &readable, nullptr, nullptr, seconds < 0 ? nullptr : &wait);
+    if (n == SOCKET_ERROR)
+        return fail();
+    return n > 0;
+}
+
+int WSocket::receive(ByteBuffer& buffer, int maxCount)
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable)
+        return -1;
+    int size = static_cast<int>(buffer.size());
+    int count = maxCount == -1 ? size : maxCount;
+    if (count < 0 || count > size) {
+        lastError_ = WSAEINVAL;
+        return -1;
+    }
+    int n = lib.recv(descriptor_, buffer.data(), count, 0);
+    if (n == SOCKET_ERROR) {
+        fail();
+        return -1;
+    }
+    return n;
+}
+
+int WSocket::send(const ByteBuffer& buffer, int count)
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (!lib.usable)
+        return -1;
+    int size = static_cast<int>(buffer.size());
+    int n = count == -1 ? size : count;
+    if (n < 0 || n > size) {
+        lastError_ = WSAEINVAL;
+        return -1;
+    }
+    int sent = lib.send(descriptor_, buffer.data(), n, 0);
+    if (sent == SOCKET_ERROR) {
+        fail();
+        return -1;
+    }
+    return sent;
+}
+
+bool WSocket::close(bool linger, int lingerSeconds)
+{
+    const SocketLibrary& lib = socketLibrary();
+    bool ok = true;
+    if (lib.usable && descriptor_ != INVALID_SOCKET) {
+        state_ = State::Closing;
+        ::linger option;
+        option.l_onoff = linger ? 1 : 0;
+        option.l_linger = static_cast<u_short>(lingerSeconds);
+        lib.setsockopt(descriptor_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option),
+                       sizeof option);
+        ok = lib.closesocket(descriptor_) == 0;
+    }
+    reset();
+    return ok;
+}
+
+std::uint32_t WSocket::remoteAddress() const
+{
+    const SocketLibrary& lib = socketLibrary();
+    return lib.usable ? lib.ntohl(remoteAddr_) : 0;
+}
+
+int WSocket::remotePort() const
+{
+    const SocketLibrary& lib = socketLibrary();
+    return lib.usable ? lib.ntohs(remotePort_) : 0;
+}
+
+int WSocket::localPort() const
+{
+    const SocketLibrary& lib = socketLibrary();
+    return lib.usable ? lib.ntohs(localPort_) : 0;
+}
+
+}  // namespace net

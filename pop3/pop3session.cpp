@@ -1,0 +1,472 @@
+// The POP3 session, written as a dialogue over a Transport: set-up, the
+// receive loop, reply handling (every state but 105), message handling
+// (state 105) and the endings. Each step's log line and progress pair sit
+// beside it.
+#include "pop3session.h"
+
+#include "errortext.h"
+#include "notifyhost.h"
+#include "wsocket.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace pop3 {
+
+namespace {
+
+constexpr int kReceiveSize = 500;     // one receive, at most
+constexpr std::size_t kBulkAt = 3000;  // pending text past this goes to the file whole
+constexpr int kLingerSeconds = 600;
+
+std::string upperAscii(std::string s)
+{
+    for (char& c : s) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return s;
+}
+
+// The text without its last two characters (the CR LF of a protocol line).
+std::string withoutLineEnd(const std::string& s)
+{
+    return s.size() >= 2 ? s.substr(0, s.size() - 2) : std::string();
+}
+
+std::string trimSpaces(const std::string& s)
+{
+    std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string::npos)
+        return "";
+    std::size_t e = s.find_last_not_of(' ');
+    return s.substr(b, e - b + 1);
+}
+
+// What a step of the receive loop leads to.
+enum class Next { Receive, End };
+
+class Session {
+public:
+    Session(pop3worker& w, const Pop3SessionOptions& o) : w_(w), o_(o) {}
+
+    int run()
+    {
+        int setUp = start();
+        if (setUp != 0)
+            return setUp == 1 ? 0 : -1;
+        return receiveLoop();
+    }
+
+private:
+    void log(const std::string& text, int level)
+    {
+        if (w_.log)
+            w_.log->write(text, level);
+    }
+    void notify(int wParam, int lParam)
+    {
+        net::notifyHost(w_.hostWindow, w_.eventBase, wParam, lParam);
+    }
+    // The session's last pair: the worker is free again before the host
+    // can see it, so the host may start the next session at once.
+    // The window and base are read first: once busy is false a repeated
+    // initPopMail may destroy the worker.
+    void notifyLast(int wParam, int lParam)
+    {
+        void* window = w_.hostWindow;
+        int base = w_.eventBase;
+        w_.busy = false;
+        net::notifyHost(window, base, wParam, lParam);
+    }
+
+    // 0 connected; 1 set-up failure (exit code 0); 2 connect failed (-1).
+    int start()
+    {
+        net::WThread::setThreadName("POP3 Client");
+        w_.stop = false;
+        w_.state = kWaitGreeting;
+        w_.socket = o_.makeSocket ? o_.makeSocket() : std::make_unique<net::WSocket>();
+        net::Transport* s = w_.socket.get();
+        if (!s) {
+            log("Could not create POP3 client socket!", 1);
+            notifyLast(0, -1000);
+            return 1;
+        }
+        if (!s->setPort(w_.port)) {
+            log("Pop3 Client could not set local port!", 1);
+            notifyLast(0, -1000);
+            return 1;
+        }
+        if (!s->open()) {
+            log("Could not create POP3 Client socket!", 1);
+            notifyLast(0, -1000);
+            return 1;
+        }
+        if (w_.useHostName) {
+            s->setHostName(w_.hostName);
+            log("Pop3 Client contacting host " + w_.hostName, 5);
+        } else {
+            s->setHostAddress(w_.hostAddress);
+            log("Pop3 Client contacting host at " + w_.hostAddress, 5);
+        }
+        if (!s->connect()) {
+            log(std::string("Pop3 Client connect failed: ") + net::errorText(s->lastError()), 1);
+            notifyLast(100, -1);
+            return 2;
+        }
+        notify(0, 1);
+        log("Pop3 Client connected", 8);
+        w_.receiveBuffer.assign(kReceiveSize, '\0');
+        return 0;
+    }
+
+    int receiveLoop()
+    {
+        net::Transport& s = *w_.socket;
+        for (;;) {
+            if (!s.waitForData(o_.receiveWaitSeconds, o_.receiveWaitMicroseconds))
+                return timedOut();
+            received_ = s.receive(w_.receiveBuffer, -1);
+            if (received_ < 0)
+                return receiveError();
+            block_.assign(w_.receiveBuffer.data(), received_);
+            pending_ += block_;
+            bool endStraddles = w_.state == kWaitRetr && straddlesEnd();
+            bulkTail_.clear();
+            bool bulk = w_.state == kWaitRetr && pending_.size() > kBulkAt;
+            std::size_t found = bulk ? pending_.size() : pending_.find("\r\n");
+            if (found != std::string::npos || endStraddles) {
+                if (w_.state == kWaitRetr) {
+                    if (handleMessage(found, bulk, endStraddles) == Next::End)
+                        return commonEnding();
+                } else {
+                    handleReply();
+                    if (w_.stop)
+                        return commonEnding();
+                }
+            }
+            if (received_ == 0) {
+                closeMessageFile();
+                log("POP3 Client closed.", 8);
+                return commonEnding();
+            }
+        }
+    }
+
+    // ---- Reply handling: every state but 105. The whole pending text is
+    // the reply.
+    void handleReply()
+    {
+        std::string reply = upperAscii(pending_);
+        pending_.clear();
+        log("<- " + withoutLineEnd(reply), 9);
+        bool ok = reply.compare(0, 3, "+OK") == 0;
+        switch (w_.state) {
+        case kWaitGreeting:
+            if (!ok)
+                return refuse(50);
+            sendCommand(format("USER %s\r\n", w_.userName));
+            w_.state = kWaitUser;
+            return;
+        case kWaitUser:
+            if (!ok)
+                return refuse(2);
+            sendCommand(format("PASS %s\r\n", w_.password));
+            w_.state = kWaitPass;
+            return;
+        case kWaitPass:
+            if (!ok)
+                return refuse(3);
+            notify(0, 2);
+            sendCommand("STAT\r\n");
+            w_.state = kWaitStat;
+            return;
+        case kWaitStat:
+            if (!ok)
+                return refuse(4);
+            w_.messageCount = parseStatCount(reply);
+            notify(w_.messageCount, 4);
+            w_.messageNumber = 1;
+            if (w_.messageCount >= 1)
+                retrieve(w_.messageNumber);
+            else
+                sendQuit();
+            return;
+        case kWaitDele:
+            if (!ok)
+                return refuse(4);
+            ++w_.messageNumber;
+            if (w_.messageNumber > w_.messageCount)
+                sendQuit();
+            else
+                retrieve(w_.messageNumber);
+            return;
+        case kWaitQuit:
+            if (ok) {
+                log("Session Complete", 9);
+                notify(0, 10);
+            }
+            w_.stop = true;
+            return;
+        default:
+            w_.stop = true;
+            return;
+        }
+    }
+
+    void refuse(int wParam)
+    {
+        notify(wParam, -1);
+        w_.stop = true;
+    }
+
+    void retrieve(int n)
+    {
+        notify(n, 5);
+        w_.firstLine = true;
+        w_.state = kWaitRetr;
+        sendCommand(format("RETR %d\r\n", n));
+    }
+
+    void sendQuit()
+    {
+        sendCommand("QUIT\r\n");
+        w_.state = kWaitQuit;
+    }
+
+    void sendCommand(const std::string& command)
+    {
+        w_.command = command;
+        w_.sendBuffer.assign(command.begin(), command.end());
+        w_.socket->send(w_.sendBuffer, -1);
+        log("-> " + withoutLineEnd(command), 9);
+    }
+
+    static std::string format(const char* f, const std::string& arg)
+    {
+        std::string out;
+        for (const char* p = f; *p; ++p) {
+            if (p[0] == '%' && p[1] == 's') {
+                out += arg;
+                ++p;
+            } else {
+                out += *p;
+            }
+        }
+        return out;
+    }
+    static std::string format(const char* f, int n)
+    {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, f, n);
+        return buf;
+    }
+
+    // ---- Message handling: state 105. `found` is the end of the first
+    // line (the CR of its CR LF), or in bulk handling the pending length.
+    // endStraddles: the terminating sequence began in the bytes last
+    // written in bulk and ends in this block.
+    Next handleMessage(std::size_t found, bool bulk, bool endStraddles)
+    {
+        while (found != std::string::npos) {
+            std::size_t length = bulk ? pending_.size() : found + 2;
+            std::string line = pending_.substr(0, length);
+            if (w_.firstLine) {
+                w_.firstLine = false;
+                log("<- " + withoutLineEnd(line), 9);
+                if (upperAscii(line).compare(0, 4, "-ERR") == 0) {
+                    // No message to store; end politely rather than wait out
+                    // the receive wait for a reply that cannot come.
+                    pending_.erase(0, length);
+                    sendQuit();
+                    return Next::Receive;
+                }
+                if (!openMessageFile())
+                    return Next::End;
+            } else if (line.compare(0, 3, ".\r\n") == 0) {
+                pending_.erase(0, length);
+                if (!finishMessageFile())
+                    return Next::End;
+                log("Found EOM, Closing file", 9);
+                w_.state = kWaitDele;
+                sendCommand(format("DELE %d\r\n", w_.messageNumber));
+                // Anything after the dot line is not part of the message.
+                return Next::Receive;
+            } else if (!writeMessage(line)) {
+                return Next::End;
+            }
+            if (bulk) {
+                bulkTail_ = pending_.substr(pending_.size() > 3 ? pending_.size() - 3 : 0);
+                pending_.clear();
+                break;
+            }
+            pending_.erase(0, length);
+            found = pending_.find("\r\n");
+        }
+        if (w_.state == kWaitRetr &&
+            (block_.find("\n.\r\n") != std::string::npos || endStraddles)) {
+            // The end of a message whose last lines went out in bulk. When
+            // the sequence straddles two receives, the rest of the dot line
+            // joins the bulk bytes so the file ends the same way.
+            if (endStraddles && !pending_.empty() && !writeMessage(pending_))
+                return Next::End;
+            if (!finishMessageFile())
+                return Next::End;
+            log("Found EOM, Closing & flushing buffer", 9);
+            w_.receiveBuffer.assign(kReceiveSize, '\0');
+            pending_.clear();
+            block_.clear();
+            w_.state = kWaitDele;
+            sendCommand(format("DELE %d\r\n", w_.messageNumber));
+        }
+        return Next::Receive;
+    }
+
+    bool openMessageFile()
+    {
+        filePath_ = messageFilePath(w_.folder, w_.messageNumber);
+        if (filePath_.empty()) {
+            log("POP3 Client message file path too long, message " +
+                    std::to_string(w_.messageNumber) + " left on the server",
+                1);
+            return false;
+        }
+        file_ = o_.createFile ? o_.createFile(filePath_) : createMessageFile(filePath_);
+        return file_ != nullptr;
+    }
+
+    bool writeMessage(const std::string& bytes)
+    {
+        if (file_ && file_->write(bytes.data(), bytes.size()))
+            return true;
+        fileFailed();
+        return false;
+    }
+
+    // Closes the complete message; false (logged, file removed) when the
+    // file does not hold all of it.
+    bool finishMessageFile()
+    {
+        if (!file_) {
+            // Only a status line that opened no file can lead here.
+            fileFailed();
+            return false;
+        }
+        bool complete = file_->close();
+        file_.reset();
+        if (!complete) {
+            fileFailed();
+            return false;
+        }
+        return true;
+    }
+
+    void fileFailed()
+    {
+        log("POP3 Client could not write " + filePath_ + ", message " +
+                std::to_string(w_.messageNumber) + " left on the server",
+            1);
+        file_.reset();
+        if (!filePath_.empty())
+            removeMessageFile(filePath_);
+    }
+
+    void closeMessageFile()
+    {
+        if (file_) {
+            file_->close();
+            file_.reset();
+        }
+    }
+
+    // True when LF "." CR LF begins in the last bytes written in bulk and
+    // ends in this block: the raw-block test, across the boundary.
+    bool straddlesEnd() const
+    {
+        if (bulkTail_.empty())
+            return false;
+        std::string seam = bulkTail_ + block_.substr(0, 3);
+        std::size_t at = seam.find("\n.\r\n");
+        return at != std::string::npos && at < bulkTail_.size();
+    }
+
+    // ---- Endings.
+    int timedOut()
+    {
+        log("Timed out waiting for data, Closing connection", 3);
+        w_.socket->send(w_.sendBuffer, -1);
+        notify(100, -1);
+        return commonEnding();
+    }
+
+    int receiveError()
+    {
+        int error = w_.socket->lastError();
+        notify(101, -1);
+        if (error == 10054) {
+            log("POP3 Client closed, Connection reset by peer.", 5);
+        } else {
+            char text[64];
+            std::snprintf(text, sizeof text, "POP3 Client receive error %d", error);
+            log(text, 1);
+        }
+        return commonEnding();
+    }
+
+    int commonEnding()
+    {
+        log("POP3 Client closed.", 8);
+        w_.socket->close(true, kLingerSeconds);
+        closeMessageFile();
+        notifyLast(0, 500);
+        return 0;
+    }
+
+    pop3worker& w_;
+    const Pop3SessionOptions& o_;
+    std::string pending_;   // received, not yet handled
+    std::string block_;     // the bytes of the last receive
+    std::string bulkTail_;  // last bytes written in bulk by the previous receive
+    std::unique_ptr<MessageFile> file_;
+    std::string filePath_;  // of file_, or of the last message file
+    int received_ = 0;
+};
+
+}  // namespace
+
+int parseStatCount(const std::string& reply)
+{
+    std::string rest = trimSpaces(reply);
+    rest = rest.size() > 3 ? trimSpaces(rest.substr(3)) : std::string();
+    rest = rest.substr(0, rest.find(' '));
+    // Leading blanks, optional sign, digits; no digits give 0. The 32-bit
+    // C runtime clamps what does not fit.
+    return static_cast<int>(std::strtol(rest.c_str(), nullptr, 10));
+}
+
+int runPop3Session(pop3worker& worker, const Pop3SessionOptions& options)
+{
+    try {
+        Session session(worker, options);
+        return session.run();
+    } catch (...) {
+        // Out of memory: end as a failed session would, without a socket
+        // left open.
+        if (worker.socket)
+            worker.socket->close(true, kLingerSeconds);
+        void* window = worker.hostWindow;
+        int base = worker.eventBase;
+        worker.busy = false;
+        net::notifyHost(window, base, 0, 500);
+        return 0;
+    }
+}
+
+int pop3ThreadEntry(void* worker)
+{
+    static const Pop3SessionOptions options;
+    return runPop3Session(*static_cast<pop3worker*>(worker), options);
+}
+
+}  // namespace pop3

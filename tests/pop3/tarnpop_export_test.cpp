@@ -1,0 +1,201 @@
+// tarnpop.dll as a host sees it: export table, imports, the two exports
+// through GetProcAddress, the port from the registry, a whole retrieval on
+// the library's own worker thread, and the refusals while a session runs.
+#include "dll.h"
+#include "scriptserver.h"
+#include "sessionharness.h"
+#include "testdir.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using namespace pop3test;
+using testsupport::Dll;
+using testsupport::ScriptServer;
+using testsupport::TestDir;
+using Lines = std::vector<std::string>;
+
+using InitPopMail = int __stdcall(HWND, int, const char*, const char*, const char*, const char*, int);
+using GetPopMail = int __stdcall(const char*, const char*);
+
+constexpr int kBase = 3000;
+
+std::string upper(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
+    return s;
+}
+
+TEST(TarnpopExports, NamesOrdinalsAndImports)
+{
+    testsupport::PeTables t = testsupport::readPeTables(testsupport::exeFolder() + "\\tarnpop.dll");
+    std::map<std::string, int> want = {{"LibMain", 1}, {"getPopMail", 2}, {"initPopMail", 3}};
+    EXPECT_EQ(t.exportsByName, want);
+    ASSERT_FALSE(t.importedDlls.empty());
+    const char* allowed[] = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"};
+    for (const std::string& dll : t.importedDlls)
+        EXPECT_TRUE(std::find(std::begin(allowed), std::end(allowed), upper(dll)) != std::end(allowed))
+            << dll;
+
+    Dll dll("tarnpop.dll");
+    ASSERT_TRUE(dll.loaded());
+    for (const auto& e : want)
+        EXPECT_EQ(dll.procAddress(e.first.c_str()), dll.procAddress(e.second)) << e.first;
+}
+
+// The registry value pop_out, restored afterwards.
+class PopOut {
+public:
+    PopOut()
+    {
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "software\\tarnwick\\ports", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        char old[64];
+        DWORD size = sizeof old;
+        had_ = RegQueryValueExA(key_, "pop_out", nullptr, nullptr, reinterpret_cast<BYTE*>(old),
+                                &size) == ERROR_SUCCESS;
+        if (had_)
+            old_.assign(old, size);
+    }
+    ~PopOut()
+    {
+        if (had_)
+            RegSetValueExA(key_, "pop_out", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(old_.data()), static_cast<DWORD>(old_.size()));
+        else
+            RegDeleteValueA(key_, "pop_out");
+        RegCloseKey(key_);
+    }
+    void set(const std::string& text)
+    {
+        RegSetValueExA(key_, "pop_out", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>(text.size() + 1));
+    }
+
+private:
+    HKEY key_ = nullptr;
+    bool had_ = false;
+    std::string old_;
+};
+
+struct Library {
+    Dll dll{"tarnpop.dll"};
+    InitPopMail* init = dll.get<InitPopMail>("initPopMail");
+    GetPopMail* get = dll.get<GetPopMail>("getPopMail");
+    // The worker thread leaves the library just after its last pair.
+    ~Library() { Sleep(300); }
+};
+
+TEST(TarnpopExports, GetBeforeInitIsRefused)
+{
+    Library lib;
+    ASSERT_TRUE(lib.init && lib.get);
+    EXPECT_EQ(lib.get("joe", "secret"), -1000);
+}
+
+TEST(TarnpopExports, InitLogsStartingAtLevelTwo)
+{
+    TestDir dir;
+    Library lib;
+    ProgressWindow window;
+    std::string logA = dir.file("a.log"), logB = dir.file("b.log");
+    EXPECT_EQ(lib.init(static_cast<HWND>(window.handle()), kBase, dir.path().c_str(), "localhost",
+                       "", logA.c_str(), 2),
+              1);
+    EXPECT_EQ(logLines(logA), (Lines{"2\tStarting"}));
+    EXPECT_EQ(lib.init(static_cast<HWND>(window.handle()), kBase, dir.path().c_str(), "localhost",
+                       "", logB.c_str(), 1),
+              1);
+    EXPECT_FALSE(testsupport::fileExists(logB));
+}
+
+TEST(TarnpopExports, RetrievalOnTheWorkerThreadWithThePortFromTheRegistry)
+{
+    TestDir dir;
+    std::string folder = dir.subdir("in");
+    std::string log = dir.file("pop.log");
+    ScriptServer server(testsupport::dialogue(
+        {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT", "+OK 2 20\r\n",
+         "C:RETR 1", "+OK\r\none\r\n.\r\n", "C:DELE 1", "+OK\r\n", "C:RETR 2",
+         "+OK\r\n..two\r\n.\r\n", "C:DELE 2", "+OK\r\n", "C:QUIT", "+OK\r\n"}));
+    PopOut popOut;
+    popOut.set(" " + std::to_string(server.port()));
+    Library lib;
+    ProgressWindow window;
+    ASSERT_EQ(lib.init(static_cast<HWND>(window.handle()), kBase, folder.c_str(), "ignored.invalid",
+                       "127.0.0.1", log.c_str(), 9),
+              1);
+    EXPECT_EQ(lib.get("joe", "secret"), -1);
+    Pairs pairs = window.waitForEnd(kBase, 30000);
+    EXPECT_EQ(pairs, (Pairs{{0, 1}, {0, 2}, {2, 4}, {1, 5}, {2, 5}, {0, 10}, {0, 500}}));
+    EXPECT_EQ(server.received(),
+              "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nDELE 1\r\nRETR 2\r\nDELE 2\r\nQUIT\r\n");
+    EXPECT_EQ(testsupport::readFile(folder + "\\1.msg"), "one\r\n");
+    EXPECT_EQ(testsupport::readFile(folder + "\\2.msg"), "..two\r\n");
+    Lines lines = logLines(log);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "2\tStarting");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "9\tCreated POP3 Client thread"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "5\tPop3 Client contacting host at 127.0.0.1"), 1);
+    EXPECT_EQ(lines.back(), "8\tPOP3 Client closed.");
+}
+
+TEST(TarnpopExports, SecondGetWhileRunningIsRefusedAndInitKeepsTheRunningSession)
+{
+    TestDir dir;
+    std::string folder = dir.subdir("in");
+    std::string logA = dir.file("a.log"), logB = dir.file("b.log");
+    std::vector<testsupport::ScriptStep> s = {testsupport::pause(1500)};
+    auto rest = testsupport::dialogue({"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret",
+                                       "+OK\r\n", "C:STAT", "+OK 0 0\r\n", "C:QUIT", "+OK\r\n"});
+    s.insert(s.end(), rest.begin(), rest.end());
+    ScriptServer server(s);
+    PopOut popOut;
+    popOut.set(std::to_string(server.port()));
+    Library lib;
+    ProgressWindow windowA, windowB;
+    lib.init(static_cast<HWND>(windowA.handle()), kBase, folder.c_str(), "", "127.0.0.1",
+             logA.c_str(), 9);
+    EXPECT_EQ(lib.get("joe", "secret"), -1);
+    EXPECT_EQ(lib.get("joe", "secret"), -1);  // refused: the session runs
+    // A new init while the session runs: the session keeps its worker and log.
+    lib.init(static_cast<HWND>(windowB.handle()), kBase, folder.c_str(), "", "127.0.0.1",
+             logB.c_str(), 9);
+    Pairs pairs = windowA.waitForEnd(kBase, 30000);
+    EXPECT_EQ(pairs, (Pairs{{0, 1}, {0, 2}, {0, 4}, {0, 10}, {0, 500}}));
+    EXPECT_EQ(server.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+    Lines a = logLines(logA);
+    EXPECT_EQ(std::count(a.begin(), a.end(), "1\tPOP3 Client still running, request refused."), 1);
+    EXPECT_EQ(std::count(a.begin(), a.end(), "9\tCreated POP3 Client thread"), 1);
+    EXPECT_EQ(a.back(), "8\tPOP3 Client closed.");
+    EXPECT_EQ(logLines(logB), (Lines{"2\tStarting"}));
+    EXPECT_TRUE(windowB.take(kBase).empty());
+}
+
+TEST(TarnpopExports, NextSessionMayStartRightAfterTheLastPair)
+{
+    TestDir dir;
+    std::string folder = dir.subdir("in");
+    std::string log = dir.file("pop.log");
+    Library lib;
+    ProgressWindow window;
+    PopOut popOut;
+    for (int round = 0; round < 2; ++round) {
+        ScriptServer server(testsupport::dialogue({"+OK\r\n", "C:USER joe", "-ERR\r\n"}));
+        popOut.set(std::to_string(server.port()));
+        lib.init(static_cast<HWND>(window.handle()), kBase, folder.c_str(), "", "127.0.0.1",
+                 log.c_str(), 9);
+        EXPECT_EQ(lib.get("joe", "secret"), -1);
+        EXPECT_EQ(window.waitForEnd(kBase, 30000), (Pairs{{0, 1}, {2, -1}, {0, 500}})) << round;
+        EXPECT_EQ(server.received(), "USER joe\r\n");
+    }
+    Lines lines = logLines(log);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "1\tPOP3 Client still running, request refused."), 0);
+}
+
+}  // namespace

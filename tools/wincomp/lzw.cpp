@@ -27,11 +27,9 @@ int widthLimit(int bits, int maxBits)
 // How often the encoder looks at its ratio once the table is full.
 constexpr std::uint64_t kCheckGap = 10000;
 
-// Open addressing over (prefix code, byte) pairs; 2^17 slots keep a full
-// 16-bit table at half load.
-constexpr std::uint32_t kHashBits = 17;
-constexpr std::uint32_t kHashSize = 1u << kHashBits;
-constexpr std::uint32_t kHashMask = kHashSize - 1;
+// Open addressing over (prefix code, byte) pairs, twice as many slots as
+// table entries, so a full table sits at half load.
+int hashBits(int maxBits) { return maxBits + 1; }
 
 }  // namespace
 
@@ -53,12 +51,16 @@ struct Encoder::State {
     std::uint64_t bytesOut = 0;
     std::uint64_t checkpoint = kCheckGap;
     std::uint64_t ratio = 0;  // bytesIn / bytesOut * 256 at the last check, 0 after a clear
+    int hashShift;            // 32 - hash bits
+    std::uint32_t hashMask;
     std::vector<std::uint32_t> keys;  // (prefix << 8 | byte) + 1, 0 = free slot
     std::vector<std::uint16_t> codes;
 
     explicit State(int mb)
         : maxBits(std::clamp(mb, kMinBits, kMaxBits)), maxEntries(1 << maxBits),
-          limit(widthLimit(kMinBits, maxBits)), keys(kHashSize, 0), codes(kHashSize, 0) {}
+          limit(widthLimit(kMinBits, maxBits)), hashShift(32 - hashBits(maxBits)),
+          hashMask((1u << hashBits(maxBits)) - 1), keys(hashMask + 1, 0),
+          codes(hashMask + 1, 0) {}
 
     void header(std::string& out)
     {
@@ -128,13 +130,13 @@ struct Encoder::State {
             return;
         }
         std::uint32_t key = (static_cast<std::uint32_t>(current) << 8 | c) + 1;
-        std::uint32_t h = (key * 2654435761u) >> (32 - kHashBits);
+        std::uint32_t h = (key * 2654435761u) >> hashShift;
         while (keys[h] != 0) {
             if (keys[h] == key) {
                 current = codes[h];
                 return;
             }
-            h = (h + 1) & kHashMask;
+            h = (h + 1) & hashMask;
         }
         output(current, out);
         if (freeEntry < maxEntries) {
@@ -191,15 +193,10 @@ struct Decoder::State {
     int accBits = 0;
     int groupCodes = 0;
     int skipBits = 0;          // padding still to pass after a width change
+    // Sized by the header: 1 << maxBits entries.
     std::vector<std::uint16_t> prefix;
     std::vector<std::uint8_t> suffix;
     std::vector<std::uint8_t> stack;
-
-    State() : prefix(1 << kMaxBits, 0), suffix(1 << kMaxBits, 0), stack(1 << kMaxBits)
-    {
-        for (int i = 0; i < 256; ++i)
-            suffix[i] = static_cast<std::uint8_t>(i);
-    }
 
     void readHeader(std::uint8_t b)
     {
@@ -217,6 +214,11 @@ struct Decoder::State {
         }
         blockMode = (header[2] & kBlockMode) != 0;
         maxEntries = 1 << maxBits;
+        prefix.assign(maxEntries, 0);
+        suffix.assign(maxEntries, 0);
+        stack.resize(maxEntries);
+        for (int i = 0; i < 256; ++i)
+            suffix[i] = static_cast<std::uint8_t>(i);
         bits = kMinBits;
         limit = widthLimit(bits, maxBits);
         freeEntry = blockMode ? kFirstFree : 256;

@@ -63,8 +63,11 @@ t0, t1, t2 = map(float, sys.argv[5:8])
 # The call itself, from the first to the last line of news.log (level 3).
 stamps = []
 for line in open(sys.argv[8], encoding="latin-1"):
+    # The last field counts milliseconds with at least two digits: "05" is 5 ms.
     try:
-        stamps.append(datetime.datetime.strptime(line.split("\t")[0], "%Y-%m-%d %H:%M:%S.%f"))
+        when, ms = line.split("\t")[0].rsplit(".", 1)
+        stamps.append(datetime.datetime.strptime(when, "%Y-%m-%d %H:%M:%S") +
+                      datetime.timedelta(milliseconds=int(ms)))
     except ValueError:
         pass
 call = (stamps[-1] - stamps[0]).total_seconds()

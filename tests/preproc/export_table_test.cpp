@@ -12,6 +12,7 @@ namespace {
 // The exports that exist so far, with their ordinals.
 const std::pair<const char*, int> kExports[] = {
     {"CHKDIR", 1}, {"GENDIR", 5}, {"IMPMAIL", 7}, {"FILERENAME", 15}, {"FIND_FILE", 23},
+    {"TARNDIAL", 13}, {"TARNHANGUP", 14}, {"TarnGetConnectStatus", 18}, {"TarnGetDialParams", 24},
 };
 
 std::string upper(std::string s)

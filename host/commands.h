@@ -26,5 +26,17 @@ int cmdRename(const Args& args);
 // UUCP mail import (cmd_mailimport.cpp).
 int cmdImportMail(const Args& args);
 
+// Dial-up control (cmd_dial.cpp).
+int cmdDial(const Args& args);
+int cmdHangUp(const Args& args);
+int cmdDialStatus(const Args& args);
+int cmdDialParams(const Args& args);
+
+// Unattended mode, as the service host starts it (cmd_auto.cpp).
+int cmdAuto(const Args& args);
+
+// The subcommand of that name in the table of main.cpp, or nullptr.
+const Command* findCommand(const std::string& name);
+
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

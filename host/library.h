@@ -47,3 +47,11 @@ using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
 }  // namespace tarn32
+
+// Dial-up exports of tarn32.
+namespace tarn32 {
+using Dial = int __stdcall(const int*, int, const char*, const char*, const char*, int);
+using HangUp = int __stdcall();
+using ConnectStatus = int __stdcall(int*, int*);
+using DialParams = int __stdcall(const char*, char*, char*);
+}  // namespace tarn32

@@ -15,6 +15,15 @@ const Command kCommands[] = {
     {"rename", "<old> <new>", "rename a file, never replacing one (FILERENAME)", cmdRename},
     {"import-mail", "<inbound> <work> <system1> <system2> [level]",
      "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
+    {"dial", "<entry> [<user> <password>] [seconds]",
+     "dial a phone-book entry (TARNDIAL), show its progress until connected", cmdDial},
+    {"hangup", "", "hang up the connection of the last dial (TARNHANGUP)", cmdHangUp},
+    {"dial-status", "", "state of the connection of the last dial (TarnGetConnectStatus)",
+     cmdDialStatus},
+    {"dial-params", "<entry>", "stored user name and password of an entry (TarnGetDialParams)",
+     cmdDialParams},
+    {"AUTO", "", "run unattended: the window \"roziradedeze39\", the work of tarnwick.auto",
+     cmdAuto},
 };
 
 void printHelp()
@@ -25,6 +34,15 @@ void printHelp()
 }
 
 }  // namespace
+
+const Command* findCommand(const std::string& name)
+{
+    for (const Command& c : kCommands) {
+        if (name == c.name)
+            return &c;
+    }
+    return nullptr;
+}
 
 int usageError(const char* name)
 {

@@ -238,7 +238,7 @@ int cmdAuto(const Args& args)
         logLine("cannot create the window (error %lu)", GetLastError());
         return 1;
     }
-    logLine("window \"%s\" is up", kWindowTitle);
+    logLine("window \"%s\" is up at tick %lu", kWindowTitle, static_cast<unsigned long>(GetTickCount()));
 
     wakeWorker = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE thread = CreateThread(nullptr, 0, worker, &config, 0, nullptr);

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr DWORD kServiceMainEndWaitMs = 10000;
+
 void WINAPI serviceMainEntry(DWORD, LPSTR*)
 {
     try {
@@ -33,6 +35,9 @@ int runDispatcher()
         std::printf("Service Ctrl Dispatcher returned error\n");
         return -1;
     }
+    // The dispatcher is back after the first SERVICE_STOPPED; the service
+    // thread still reports once more through theService.
+    theService->waitForServiceMain(kServiceMainEndWaitMs);
     return 0;
 }
 

@@ -33,6 +33,7 @@ NTService::NTService()
     status_.dwWaitHint = 35000;
     std::strcpy(serviceName_, kServiceName);
     std::strcpy(displayName_, kServiceName);
+    serviceMainDone_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 NTService::~NTService()
@@ -41,6 +42,14 @@ NTService::~NTService()
         CloseHandle(launchThread_);
     if (hostProcess_)
         CloseHandle(hostProcess_);
+    if (serviceMainDone_)
+        CloseHandle(serviceMainDone_);
+}
+
+void NTService::waitForServiceMain(DWORD timeoutMs)
+{
+    if (serviceMainDone_)
+        WaitForSingleObject(serviceMainDone_, timeoutMs);
 }
 
 void NTService::report()
@@ -56,11 +65,12 @@ void NTService::serviceMain()
 {
     status_.dwCurrentState = SERVICE_START_PENDING;
     statusHandle_ = RegisterServiceCtrlHandlerA(serviceName_, handlerEntry);
-    if (!statusHandle_)
-        return;
-    status_.dwWin32ExitCode = static_cast<DWORD>(runService());
-    status_.dwCurrentState = SERVICE_STOPPED;
-    report();
+    if (statusHandle_) {
+        status_.dwWin32ExitCode = static_cast<DWORD>(runService());
+        status_.dwCurrentState = SERVICE_STOPPED;
+        report();
+    }
+    SetEvent(serviceMainDone_);
 }
 
 void NTService::control(DWORD code)

@@ -29,6 +29,8 @@ public:
     NTService& operator=(const NTService&) = delete;
 
     char* serviceName() { return serviceName_; }
+    DWORD currentState() const { return status_.dwCurrentState; }
+    bool stopRequested() const { return stopRequested_; }
     const char* displayName() const { return displayName_; }
 
     // Service main procedure, run by the dispatcher on a thread of its own:
@@ -36,6 +38,12 @@ public:
     // when that fails), runs runService and reports SERVICE_STOPPED with its
     // result as the Win32 exit code.
     void serviceMain();
+
+    // Waits (at most timeoutMs) until serviceMain has returned. The
+    // dispatcher returns as soon as the first SERVICE_STOPPED is reported,
+    // while the service thread still makes its last report through this
+    // object: it must not be deleted before that.
+    void waitForServiceMain(DWORD timeoutMs);
 
     // Control handler: stop and shutdown set stopRequested (stop also moves
     // to SERVICE_STOP_PENDING and reports), interrogate reports; every
@@ -72,6 +80,7 @@ private:
     HANDLE hostProcess_ = nullptr;
     DWORD hostProcessId_ = 0;
     HANDLE launchThread_ = nullptr;  // service thread only
+    HANDLE serviceMainDone_;         // set when serviceMain returns
 };
 
 // The one instance of the process, for the dispatcher's callbacks.

@@ -267,14 +267,15 @@ TEST_F(ServiceManagerTest, StopControlRunsTheShutdownHandshakeWithTheHost)
     ASSERT_EQ(service(program, "/Install").output, "Service created OK\n");
     ASSERT_TRUE(startService());
     ASSERT_TRUE(waitState(SERVICE_RUNNING, 80000));
+    ASSERT_TRUE(sendControl(SERVICE_CONTROL_INTERROGATE));  // reports twice
     ASSERT_TRUE(sendControl(SERVICE_CONTROL_STOP));
     ASSERT_TRUE(waitState(SERVICE_STOPPED, 30000));
 
     std::vector<Report> reports = readReports(dir.path());
-    EXPECT_EQ(statesOf(reports), (std::vector<DWORD>{2, 2, 4, 3, 3, 1, 1}));
-    ASSERT_EQ(reports.size(), 7u);
-    EXPECT_EQ(reports[5].exitCode, 0u);
-    EXPECT_EQ(reports[6].exitCode, kExitMinusOne);
+    EXPECT_EQ(statesOf(reports), (std::vector<DWORD>{2, 2, 4, 4, 4, 3, 3, 1, 1}));
+    ASSERT_EQ(reports.size(), 9u);
+    EXPECT_EQ(reports[7].exitCode, 0u);
+    EXPECT_EQ(reports[8].exitCode, kExitMinusOne);
     SERVICE_STATUS st;
     ASSERT_TRUE(query(st));
     EXPECT_EQ(st.dwWin32ExitCode, kExitMinusOne);
@@ -294,7 +295,7 @@ TEST_F(ServiceManagerTest, StopControlRunsTheShutdownHandshakeWithTheHost)
     EXPECT_LT(got1024, got1023);
     EXPECT_LT(got1023, logPosition(log, "window closed"));
     DWORD closedAt = tickAfter(log, "window closed at tick ");
-    EXPECT_GE(reports[5].tick - closedAt, 2500u);
+    EXPECT_GE(reports[7].tick - closedAt, 2500u);
     EXPECT_TRUE(processEnded(hostProcessId(log, "started (process "), 0));
 }
 

@@ -98,3 +98,32 @@ TEST(ServiceStatus, EachControlReportsAsTheHandlerTableSays)
 }
 
 }  // namespace
+
+#include "dll.h"
+#include "testdir.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+TEST(ServiceProgram, ImportsOnlySystemLibrariesAndNoneOfTheSystemsOwn)
+{
+    for (const char* exe : {"tarnsvc.exe", "tarnsvc_traced.exe"}) {
+        SCOPED_TRACE(exe);
+        testsupport::PeTables t = testsupport::readPeTables(testsupport::exeFolder() + "\\" + exe);
+        ASSERT_FALSE(t.importedDlls.empty());
+        bool advapi = false;
+        for (std::string dll : t.importedDlls) {
+            std::transform(dll.begin(), dll.end(), dll.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            EXPECT_TRUE(dll == "KERNEL32.DLL" || dll == "USER32.DLL" || dll == "ADVAPI32.DLL" ||
+                        dll == "MSVCRT.DLL")
+                << dll;
+            advapi = advapi || dll == "ADVAPI32.DLL";
+        }
+        EXPECT_TRUE(advapi);  // the service manager's functions
+    }
+}
+
+}  // namespace

@@ -1,7 +1,7 @@
 // tarnwick.exe run as a separate process: AUTO mode (its window, its work
 // file, the messages 1024 and 1023) and the dial-up subcommands, against the
 // rasapi32.dll double copied beside it.
-#include "process.h"
+#include "childprocess.h"
 #include "testdir.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ using testsupport::BackgroundProgram;
 using testsupport::exeFolder;
 using testsupport::ProgramRun;
 using testsupport::readFile;
-using testsupport::runProgram;
+using testsupport::runCapturing;
 using testsupport::TestDir;
 
 constexpr char kTitle[] = "roziradedeze39";
@@ -179,7 +179,7 @@ TEST_F(HostTest, DialSubcommandsShowProgressAndFailures)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
-        ProgramRun run = runProgram(host() + " " + c.args, dir.path());
+        ProgramRun run = runCapturing(host() + " " + c.args, dir.path());
         ASSERT_TRUE(run.finished);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_NE(run.output.find(c.output), std::string::npos) << run.output;

@@ -5,7 +5,7 @@
 // never shows its window. The service name is the system's one, so these
 // cases run one at a time (and apart from the other tests that open the
 // host window).
-#include "process.h"
+#include "childprocess.h"
 #include "testdir.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ namespace {
 using testsupport::exeFolder;
 using testsupport::ProgramRun;
 using testsupport::readFile;
-using testsupport::runProgram;
+using testsupport::runCapturing;
 using testsupport::TestDir;
 
 constexpr char kName[] = "Tarnwick Mail Server";
@@ -175,7 +175,7 @@ protected:
     }
     ProgramRun service(const std::string& program, const char* args)
     {
-        return runProgram(program + " " + args);
+        return runCapturing(program + " " + args);
     }
 
     TestDir dir;
@@ -221,7 +221,7 @@ TEST_F(ServiceManagerTest, InstallationRecordsTheExactParametersAndTheNameAsType
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.commandLine);
-        ProgramRun run = runProgram(c.commandLine, c.folder);
+        ProgramRun run = runCapturing(c.commandLine, c.folder);
         ASSERT_EQ(run.output, "Service created OK\n");
         ScHandle m(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
         ScHandle s(OpenServiceA(m.h, kName, SERVICE_QUERY_CONFIG));
@@ -253,10 +253,10 @@ TEST_F(ServiceManagerTest, UsageForAnyOtherArgumentAndNoDispatcherOutsideTheMana
                                         "/Remove  to un-register the service\n");
         EXPECT_EQ(run.exitCode, 0u);
     }
-    ProgramRun relative = runProgram("tarnsvc /what", dir.path());
+    ProgramRun relative = runCapturing("tarnsvc /what", dir.path());
     EXPECT_EQ(lines(relative.output).at(0), "tarnsvc service");
 
-    ProgramRun plain = runProgram(program);
+    ProgramRun plain = runCapturing(program);
     EXPECT_EQ(plain.output, "Service Ctrl Dispatcher returned error\n");
     EXPECT_EQ(plain.exitCode, kExitMinusOne);
 }

@@ -17,7 +17,7 @@ struct ProgramRun {
 
 // Runs commandLine (the program's path as its first word) in folder (the
 // test's own current folder when empty) and waits for it.
-ProgramRun runProgram(const std::string& commandLine, const std::string& folder = "",
+ProgramRun runCapturing(const std::string& commandLine, const std::string& folder = "",
                       DWORD timeoutMs = 60000);
 
 // A process started in the background, its output discarded; ended (if

@@ -1,4 +1,4 @@
-#include "process.h"
+#include "childprocess.h"
 
 #include <vector>
 
@@ -38,7 +38,7 @@ bool create(const std::string& commandLine, const std::string& folder, HANDLE ou
 
 }  // namespace
 
-ProgramRun runProgram(const std::string& commandLine, const std::string& folder, DWORD timeoutMs)
+ProgramRun runCapturing(const std::string& commandLine, const std::string& folder, DWORD timeoutMs)
 {
     ProgramRun run;
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};

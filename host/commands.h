@@ -48,6 +48,17 @@ int cmdUuCode(const Args& args);
 // UUCP news import and export (cmd_news.cpp).
 int cmdImportNews(const Args& args);
 int cmdExportNews(const Args& args);
+// Dial-up control (cmd_dial.cpp).
+int cmdDial(const Args& args);
+int cmdHangUp(const Args& args);
+int cmdDialStatus(const Args& args);
+int cmdDialParams(const Args& args);
+
+// Unattended mode, as the service host starts it (cmd_auto.cpp).
+int cmdAuto(const Args& args);
+
+// The subcommand of that name in the table of main.cpp, or nullptr.
+const Command* findCommand(const std::string& name);
 
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -65,3 +65,10 @@ namespace tarnpop {
 using InitPopMail = int __stdcall(HWND, int, const char*, const char*, const char*, const char*, int);
 using GetPopMail = int __stdcall(const char*, const char*);
 }  // namespace tarnpop
+// Dial-up exports of tarn32.
+namespace tarn32 {
+using Dial = int __stdcall(const int*, int, const char*, const char*, const char*, int);
+using HangUp = int __stdcall();
+using ConnectStatus = int __stdcall(int*, int*);
+using DialParams = int __stdcall(const char*, char*, char*);
+}  // namespace tarn32

@@ -50,6 +50,15 @@ const Command kCommands[] = {
      "import UUCP news batches one call each (IMPNEWS), list each batch's records", cmdImportNews},
     {"export-news", "<outbound> <work> <system> <count> [bits] [level]",
      "queue the outbound news batch as a UUCP news job (EXPNEWS)", cmdExportNews},
+    {"dial", "<entry> [<user> <password>] [seconds]",
+     "dial a phone-book entry (TARNDIAL), show its progress until connected", cmdDial},
+    {"hangup", "", "hang up the connection of the last dial (TARNHANGUP)", cmdHangUp},
+    {"dial-status", "", "state of the connection of the last dial (TarnGetConnectStatus)",
+     cmdDialStatus},
+    {"dial-params", "<entry>", "stored user name and password of an entry (TarnGetDialParams)",
+     cmdDialParams},
+    {"AUTO", "", "run unattended: the window \"roziradedeze39\", the work of tarnwick.auto",
+     cmdAuto},
 };
 
 void printHelp()
@@ -60,6 +69,15 @@ void printHelp()
 }
 
 }  // namespace
+
+const Command* findCommand(const std::string& name)
+{
+    for (const Command& c : kCommands) {
+        if (name == c.name)
+            return &c;
+    }
+    return nullptr;
+}
 
 int usageError(const char* name)
 {

@@ -87,3 +87,15 @@ TARN_EXPORT int IMPNEWS(char* inboundFolder, char* workFolder, const char* syste
 // "rnews" is compressed by wincomp.exe and the data file marked "#! cunbatch".
 TARN_EXPORT int EXPNEWS(char* outboundFolder, char* workFolder, const char* systemName,
                         int messageCount, int logLevel, int compressBits);
+// Dial-up control over the Remote Access Service (rasapi32.dll, loaded on
+// first use). -1000 when that library cannot be loaded or lacks the function
+// needed (TarnGetDialParams: -1). window points to the handle of the window
+// that receives the progress as 0x401 (wParam state, lParam error).
+TARN_EXPORT int TARNDIAL(const int* window, int unused2, const char* entry, const char* user,
+                         const char* password, int unused6);
+// Returns 3 seconds after the hang-up, whatever its result.
+TARN_EXPORT int TARNHANGUP();
+TARN_EXPORT int TarnGetConnectStatus(int* error, int* state);
+// user and password: 257 bytes each, written only on 0. -10, -11, -12 for
+// the RAS errors 610, 621, 623.
+TARN_EXPORT int TarnGetDialParams(const char* entry, char* user, char* password);

@@ -26,6 +26,8 @@ if [ ! -f "$WINEPREFIX/.tarn-ready" ]; then
       rm -rf "$WINEPREFIX"
       wineboot -i >/dev/null 2>&1 || true
       wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+      # A crashing program ends at once instead of waiting in the debugger.
+      wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
       wineserver -w
       touch "$WINEPREFIX/.tarn-ready"
     fi

@@ -9,7 +9,7 @@
 
 namespace {
 
-// The exports that exist so far, with their ordinals.
+// All 26 exports, with their ordinals.
 const std::pair<const char*, int> kExports[] = {
     {"CHKDIR", 1}, {"GENDIR", 5}, {"IMPMAIL", 7}, {"FILERENAME", 15}, {"FIND_FILE", 23},
     {"EXPMAIL", 2}, {"FILEATTACH", 4}, {"GENUUCP", 6}, {"READMESSAGE", 9}, {"WRITEMESSAGE", 10},
@@ -18,6 +18,7 @@ const std::pair<const char*, int> kExports[] = {
     {"MIMEDECODE", 16}, {"WRITEQUOTED", 17}, {"MIMEENCODE", 21}, {"DECODE_ISO", 22},
     {"_UUENCODE@20", 26},
     {"EXPNEWS", 3}, {"IMPNEWS", 8},
+    {"TARNDIAL", 13}, {"TARNHANGUP", 14}, {"TarnGetConnectStatus", 18}, {"TarnGetDialParams", 24},
 };
 
 std::string upper(std::string s)

@@ -1,0 +1,4 @@
+// The shipped program reports its status to the service control manager only.
+#include "ntservice.h"
+
+void traceStatusReport(const SERVICE_STATUS&) {}

@@ -75,10 +75,9 @@ int initSmtpMail(const InitSettings& s)
     w.useHostName = s.hostAddress.empty();
     // Limit: the folder holds at most 199 characters. A longer one is not
     // cut to another folder's name: refusals then cannot be recorded, and
-    // each one says so in the log.
-    if (s.folder.size() < kFolderSize) {
-        w.folder = s.folder;
-    } else {
+    // each one says so in the log with the path it would have had.
+    w.folder = s.folder;
+    if (s.folder.size() >= kFolderSize) {
         w.folderTooLong = true;
         theLogger->write("Folder name too long, refusals will not be recorded", 1);
     }

@@ -51,7 +51,7 @@ ScriptStep sendBytes(const std::string& bytes) { return {ScriptStep::Send, bytes
 ScriptStep expectLine(const std::string& line) { return {ScriptStep::Expect, line, 0}; }
 ScriptStep pause(int ms) { return {ScriptStep::Pause, "", ms}; }
 ScriptStep closeConnection() { return {ScriptStep::Close, "", 0}; }
-ScriptStep resetConnection() { return {ScriptStep::Reset, "", 0}; }
+ScriptStep resetConnection(int delayMs) { return {ScriptStep::Reset, "", delayMs}; }
 
 std::vector<ScriptStep> dialogue(const std::vector<std::string>& lines)
 {
@@ -153,6 +153,7 @@ void ScriptServer::run()
             // Closing with bytes still unread makes the system send a reset
             // whatever its linger emulation: wait for some, read none.
             readable(client_, 5000);
+            Sleep(step.ms);
             linger l{1, 0};
             setsockopt(client_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l),
                        sizeof l);

@@ -28,8 +28,10 @@ ScriptStep pause(int ms);
 ScriptStep closeConnection();
 // Abortive close: waits for the client's next bytes, leaves them unread and
 // closes with linger 0, so the client's receive fails with 10054. Those
-// bytes are not recorded.
-ScriptStep resetConnection();
+// bytes are not recorded. delayMs: a pause between their arrival and the
+// reset, so that the client can be waiting in a receive (Wine reports the
+// reset only to a receive that is blocked when it arrives).
+ScriptStep resetConnection(int delayMs = 0);
 
 // Makes a step list from a dialogue: each element either a server reply
 // (sent) or, when it begins with "C:", a client line expected.

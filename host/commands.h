@@ -26,5 +26,10 @@ int cmdRename(const Args& args);
 // UUCP mail import (cmd_mailimport.cpp).
 int cmdImportMail(const Args& args);
 
+// SMTP sending and ETRN (cmd_smtp.cpp).
+int cmdSendMail(const Args& args);
+int cmdSendTo(const Args& args);
+int cmdEtrn(const Args& args);
+
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -47,3 +47,13 @@ using FileRename = int __stdcall(const char*, const char*);
 using FindFile = int __stdcall(const char*, char*, const char*);
 using ImpMail = int __stdcall(char*, char*, const char*, const char*, int);
 }  // namespace tarn32
+
+namespace postgate {
+using InitSmtpMail = int __stdcall(HWND, int, const char*, const char*, const char*, const char*,
+                                   int, int, const char*);
+using ConnectToHost = int __stdcall(const char*, const char*);
+}  // namespace postgate
+
+namespace qflush {
+using QFlush = int __stdcall(const char*, const char*, const char*);
+}  // namespace qflush

@@ -15,6 +15,14 @@ const Command kCommands[] = {
     {"rename", "<old> <new>", "rename a file, never replacing one (FILERENAME)", cmdRename},
     {"import-mail", "<inbound> <work> <system1> <system2> [level]",
      "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
+    {"send-mail", "<relay> <port> <helo-domain> <folder> <log> <level> <envelope> <message>",
+     "send one message by SMTP (postgate), report refusals from <folder>\\smtp.bad", cmdSendMail},
+    {"send-to", "<relay> <port> <helo-domain> <folder> <log> <level> <sender> <rcpt,...> <file>",
+     "build the envelope and message files in <folder> from a text file and send them",
+     cmdSendTo},
+    {"etrn", "<server> <domain> [port]",
+     "ask a server to deliver the mail queued for a domain (qflush); port is stored in smtp_out",
+     cmdEtrn},
 };
 
 void printHelp()

@@ -14,6 +14,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
   fi
   export WINEPREFIX="$build/wine"
 fi
+export TARN_SOURCE_DIR="${TARN_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="

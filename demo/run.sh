@@ -38,3 +38,31 @@ ls "$demo/in"
 
 step "4. The import log (mailin.log)"
 cat "$demo/work/mailin.log" | tr -d '\r'
+
+# SMTP sending and ETRN against a private Postfix on loopback, stopped when
+# the demo ends. The reply is the demo's own text file (demo/data/reply.txt).
+pf_dir="$root/build/postfix-demo"
+pf_port=22520
+trap 'bash "$root/scripts/postfix.sh" stop "$pf_dir" >/dev/null 2>&1 || true' EXIT
+bash scripts/postfix.sh start "$pf_dir" "$pf_port"
+host mkdir "$win\\out" >/dev/null
+cp "$root/demo/data/reply.txt" "$demo/reply.txt"
+
+step "5. Send the reply by SMTP to the relay (send-to builds the envelope and message files)"
+host send-to 127.0.0.1 "$pf_port" office.tarn.test "$win\\out" "$win\\out\\smtp.log" 9 \
+  office@office.tarn.test alice@tarn.test,blocked@tarn.test "$win\\reply.txt" | tr -d '\r' || true
+
+step "6. The session log (smtp.log)"
+cut -f2- "$demo/out/smtp.log" | tr -d '\r'
+
+step "7. What the relay delivered to alice (Postfix's own headers first)"
+for _ in $(seq 50); do
+  ls "$pf_dir"/mail/alice/new/* >/dev/null 2>&1 && break
+  sleep 0.1
+done
+cat "$pf_dir"/mail/alice/new/*
+
+step "8. Ask the relay to deliver what it holds for flush.test (ETRN, port from smtp_out)"
+host etrn 127.0.0.1 flush.test "$pf_port" | tr -d '\r'
+sleep 0.5
+grep -E ': (ETRN|250 Queuing|459)|etrn=' "$pf_dir/maillog" | sed 's/^.*postfix\//postfix\//'

@@ -149,26 +149,44 @@ struct SendSettings {
     int level = 9;
 };
 
-int sendOne(const SendSettings& s, const std::string& envelope, const std::string& message)
-{
-    Library dll("postgate.dll");
-    auto init = dll.get<postgate::InitSmtpMail>("initSmtpMail");
-    auto connect = dll.get<postgate::ConnectToHost>("ConnectToHost");
-    if (!init || !connect)
-        return 1;
+// The library and the progress window of one or more sessions.
+struct Sender {
+    Library dll{"postgate.dll"};
+    postgate::InitSmtpMail* init = dll.get<postgate::InitSmtpMail>("initSmtpMail");
+    postgate::ConnectToHost* connect = dll.get<postgate::ConnectToHost>("ConnectToHost");
     HWND window = CreateWindowA("STATIC", "tarnwick send-mail", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!window) {
-        std::fprintf(stderr, "tarnwick: cannot create the progress window\n");
-        return 1;
+    bool initialised = false;
+
+    ~Sender()
+    {
+        // The worker thread leaves the library just after its last pair.
+        if (initialised)
+            Sleep(100);
+        if (window)
+            DestroyWindow(window);
     }
-    std::string address = isAddress(s.relay) ? s.relay : "";
-    init(window, kEventBase, s.folder.c_str(), s.relay.c_str(), address.c_str(),
-         s.logFile.c_str(), s.level, s.port, s.helo.c_str());
-    int rc = connect(envelope.c_str(), message.c_str());
+    bool usable() const
+    {
+        if (!window)
+            std::fprintf(stderr, "tarnwick: cannot create the progress window\n");
+        return init && connect && window;
+    }
+};
+
+int sendOne(Sender& sender, const SendSettings& s, const std::string& envelope,
+            const std::string& message)
+{
+    if (!sender.initialised) {
+        std::string address = isAddress(s.relay) ? s.relay : "";
+        sender.init(sender.window, kEventBase, s.folder.c_str(), s.relay.c_str(), address.c_str(),
+                    s.logFile.c_str(), s.level, s.port, s.helo.c_str());
+        sender.initialised = true;
+    }
+    HWND window = sender.window;
+    int rc = sender.connect(envelope.c_str(), message.c_str());
     if (rc != 1) {
         std::fprintf(stderr, "tarnwick: ConnectToHost did not start a session (%d)\n", rc);
-        DestroyWindow(window);
         return 1;
     }
     SendProgress progress;
@@ -194,8 +212,6 @@ int sendOne(const SendSettings& s, const std::string& envelope, const std::strin
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
     }
     std::fflush(stdout);
-    Sleep(100);  // the worker thread leaves the library just after its last pair
-    DestroyWindow(window);
     if (progress.refusals) {
         std::printf("refusals recorded in %s\\smtp.bad:\n", s.folder.c_str());
         printRefusals(s.folder + "\\smtp.bad");
@@ -247,12 +263,24 @@ std::string angled(const std::string& address)
 
 int cmdSendMail(const Args& args)
 {
-    if (args.size() != 8)
+    if (args.size() < 8)
         return usageError("send-mail");
     SendSettings s;
     if (!parseSettings(args, s))
         return 2;
-    return sendOne(s, args[6], args[7]);
+    Sender sender;
+    if (!sender.usable())
+        return 1;
+    if (args.size() == 8)
+        return sendOne(sender, s, args[6], args[7]);
+    // Several message files: one session each, one after the other.
+    int failed = 0;
+    for (std::size_t i = 7; i < args.size(); ++i) {
+        std::printf("--- %s\n", args[i].c_str());
+        failed += sendOne(sender, s, args[6], args[i]) != 0;
+    }
+    std::printf("%zu messages, %d not delivered\n", args.size() - 7, failed);
+    return failed == 0 ? 0 : 1;
 }
 
 int cmdSendTo(const Args& args)
@@ -291,7 +319,10 @@ int cmdSendTo(const Args& args)
     }
     std::printf("envelope %s (%d recipient%s), message %s\n", envelopePath.c_str(), recipients,
                 recipients == 1 ? "" : "s", messagePath.c_str());
-    return sendOne(s, envelopePath, messagePath);
+    Sender sender;
+    if (!sender.usable())
+        return 1;
+    return sendOne(sender, s, envelopePath, messagePath);
 }
 
 namespace {

@@ -126,6 +126,7 @@ std::string localName()
     WSAStartup(MAKEWORD(1, 1), &data);
     char name[256] = {};
     gethostname(name, sizeof name - 1);
+    WSACleanup();
     return name;
 }
 

@@ -158,12 +158,13 @@ TEST(WSocket, WaitTimesOutOnSilenceAndSendCountsAreChecked)
     EXPECT_EQ(server.received(), "PING\r\nPI");
 }
 
-// Wine loses the reset of a socket that was ever waited on with select (the
-// next receive returns 0), so this case receives without waiting; the
-// sessions' reset ending is covered over a scripted transport.
+// Wine reports a reset only to a receive that is blocked when it arrives
+// (after a select, or later, the receive returns 0), so this case receives
+// without waiting and the server resets a while after the client's bytes;
+// the sessions' reset ending is covered over a scripted transport.
 TEST(WSocket, ResetByPeerGives10054)
 {
-    ScriptServer server({testsupport::sendBytes("x"), testsupport::resetConnection()});
+    ScriptServer server({testsupport::sendBytes("x"), testsupport::resetConnection(700)});
     WSocket s;
     ASSERT_TRUE(connectTo(s, server.port()));
     ByteBuffer cmd{'Q', 'U', 'I', 'T', '\r', '\n'};
@@ -176,6 +177,21 @@ TEST(WSocket, ResetByPeerGives10054)
     EXPECT_EQ(s.lastError(), 10054);
     EXPECT_STREQ(WSocket::errorText(s.lastError()), "Connection reset by peer");
     EXPECT_EQ(s.state(), WSocket::State::Error);
+}
+
+TEST(WSocket, FailedReceiveRecordsTheError)
+{
+    WSocket s;
+    ASSERT_TRUE(s.setPort(110));
+    ASSERT_TRUE(s.open());
+    ByteBuffer buf(500);
+    EXPECT_EQ(s.receive(buf, -1), -1);  // never connected
+    EXPECT_EQ(s.lastError(), 10057);
+    EXPECT_STREQ(WSocket::errorText(s.lastError()), "Socket is not connected");
+    EXPECT_EQ(s.state(), WSocket::State::Error);
+    ByteBuffer cmd{'X'};
+    EXPECT_EQ(s.send(cmd, -1), -1);
+    EXPECT_NE(s.lastError(), 0);
 }
 
 }  // namespace

@@ -31,4 +31,15 @@ if [ ! -f "$WINEPREFIX/.tarn-ready" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+# Wine's own long-lived processes (the wineserver, and the device services
+# that socket host-name calls start) inherit the standard error of the wine
+# that starts them and outlive it, so a caller that waits for the end of our
+# output (CTest) would wait for them too. The server is started detached;
+# the program's standard error goes through a file, replayed when it ends.
+wineserver -p 10 </dev/null >/dev/null 2>&1 || true
+errors="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")"
+rc=0
+wine "$@" 2>"$errors" || rc=$?
+cat "$errors" >&2
+rm -f "$errors"
+exit "$rc"

@@ -57,8 +57,8 @@ run_msmtp() {  # kind -> seconds
   python3 -c "print('%.3f' % ($t1 - $t0))"
 }
 
-for spec in "small 200 10240" "large 20 1048576"; do
-  set -- $spec
+for run in "small 200 10240" "large 20 1048576"; do
+  set -- $run
   kind=$1 count=$2 size=$3
   mb=$(python3 -c "print($count * $size / 1048576)")
   m=$(run_msmtp "$kind")

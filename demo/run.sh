@@ -23,6 +23,16 @@ win='C:\tarndemo'
 step_no=0
 step() { step_no=$((step_no + 1)); printf '\n=== %d. %s\n' "$step_no" "$*"; }
 
+# The demo's private servers are stopped on every exit.
+dovecot_dir="$root/build/dovecot-demo"
+pf_dir="$root/build/postfix-demo"
+cleanup() {
+  bash "$root/scripts/dovecot.sh" stop "$dovecot_dir" >/dev/null 2>&1 || true
+  bash "$root/scripts/postfix.sh" stop "$pf_dir" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+
 step "The UUCP program has left these jobs in the inbound folder"
 host mkdir "$win\\in" >/dev/null
 host mkdir "$win\\work" >/dev/null
@@ -75,11 +85,59 @@ printf -- '--- export.dat: '
 od -An -tx1 "$demo/work/export.dat"
 printf -- '--- mail.log:\n'
 tr -d '\r' < "$demo/work/mail.log" | grep -v 'nbound mail\|Looking for'
+
+step "Take the invoice attachment out of Mary's message (MIMEDECODE)"
+# The record of the message in mail.hdr gives its offsets in mailarea.txt
+# (the first message's recorded start is 1; its first byte is at 0).
+read -r start end < <(tr -d '\r' < "$demo/work/mail.hdr" |
+  awk 'NR % 8 == 5 && /Invoice 2026-117/ { n = NR } n && NR == n + 2 { s = $0 } n && NR == n + 3 { print s, $0; exit }')
+[ "$start" = 1 ] && start=0
+dd if="$demo/work/mailarea.txt" of="$demo/work/invoice.eml" bs=1 skip="$start" count=$((end - start)) 2>/dev/null
+host mime-decode "$win\\work\\invoice.eml" "$win\\work\\invoice.txt"
+cat "$demo/work/invoice.txt"
+
+step "Ann's reply with the delivery note attached (MIMEENCODE)"
+mkdir -p "$demo/out"
+printf 'Delivery note 2026-117\nDesks   2\nChairs  4\nDelivered 14 Dec 2026\n' > "$demo/out/note.txt"
+host mime-attach "$win\\out\\note.txt" "$win\\out\\note.part" note.txt
+{
+  printf 'From: ann@office.example\nTo: mary@gate.example\nSubject: Re: Invoice 2026-117\n'
+  printf 'MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary="=-=-=reply-117"\n\n'
+  printf -- '--=-=-=reply-117\nContent-Type: text/plain; charset=us-ascii\n\n'
+  printf 'Thank you, the delivery note is attached.\n\n--=-=-=reply-117\n'
+  cat "$demo/out/note.part"
+  printf '\n--=-=-=reply-117--\n'
+} > "$demo/out/reply.eml"
+cat "$demo/out/reply.eml"
+
+# SMTP sending and ETRN against a private Postfix on loopback, stopped when
+# the demo ends. The message sent is Ann's reply with its attachment.
+pf_port=22520
+bash scripts/postfix.sh start "$pf_dir" "$pf_port"
+mkdir -p "$demo/out"
+
+step "Send the reply by SMTP to the relay (send-to builds the envelope and message files)"
+host send-to 127.0.0.1 "$pf_port" office.tarn.test "$win\\out" "$win\\out\\smtp.log" 9 \
+  office@office.tarn.test alice@tarn.test,blocked@tarn.test "$win\\out\\reply.eml" | tr -d '\r' || true
+
+step "The session log (smtp.log)"
+cut -f2- "$demo/out/smtp.log" | tr -d '\r'
+
+step "What the relay delivered to alice (Postfix's own headers first)"
+for _ in $(seq 50); do
+  ls "$pf_dir"/mail/alice/new/* >/dev/null 2>&1 && break
+  sleep 0.1
+done
+cat "$pf_dir"/mail/alice/new/*
+
+step "Ask the relay to deliver what it holds for flush.test (ETRN, port from smtp_out)"
+host etrn 127.0.0.1 flush.test "$pf_port" | tr -d '\r'
+sleep 0.5
+grep -E ': (ETRN|250 Queuing|459)|etrn=' "$pf_dir/maillog" | sed 's/^.*postfix\//postfix\//'
+
 # POP3: a private Dovecot on 127.0.0.1 with a seeded mailbox, fetched into
 # numbered files by tarnpop.dll through the host. Stopped again on every exit.
-dovecot_dir="$root/build/dovecot-demo"
 dovecot_port=21101
-trap 'bash "$root/scripts/dovecot.sh" stop "$dovecot_dir"' EXIT
 
 step "A POP3 mailbox with three messages (Dovecot on 127.0.0.1:$dovecot_port)"
 bash scripts/dovecot.sh start "$dovecot_dir" "$dovecot_port" joe secret
@@ -108,29 +166,6 @@ echo "messages left on the server: $left"
 
 step "The session log"
 tr -d '\r' < "$demo/pop/pop3.log"
-step "Take the invoice attachment out of Mary's message (MIMEDECODE)"
-# The record of the message in mail.hdr gives its offsets in mailarea.txt
-# (the first message's recorded start is 1; its first byte is at 0).
-read -r start end < <(tr -d '\r' < "$demo/work/mail.hdr" |
-  awk 'NR % 8 == 5 && /Invoice 2026-117/ { n = NR } n && NR == n + 2 { s = $0 } n && NR == n + 3 { print s, $0; exit }')
-[ "$start" = 1 ] && start=0
-dd if="$demo/work/mailarea.txt" of="$demo/work/invoice.eml" bs=1 skip="$start" count=$((end - start)) 2>/dev/null
-host mime-decode "$win\\work\\invoice.eml" "$win\\work\\invoice.txt"
-cat "$demo/work/invoice.txt"
-
-step "Ann's reply with the delivery note attached (MIMEENCODE)"
-mkdir -p "$demo/out"
-printf 'Delivery note 2026-117\nDesks   2\nChairs  4\nDelivered 14 Dec 2026\n' > "$demo/out/note.txt"
-host mime-attach "$win\\out\\note.txt" "$win\\out\\note.part" note.txt
-{
-  printf 'From: ann@office.example\nTo: mary@gate.example\nSubject: Re: Invoice 2026-117\n'
-  printf 'MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary="=-=-=reply-117"\n\n'
-  printf -- '--=-=-=reply-117\nContent-Type: text/plain; charset=us-ascii\n\n'
-  printf 'Thank you, the delivery note is attached.\n\n--=-=-=reply-117\n'
-  cat "$demo/out/note.part"
-  printf '\n--=-=-=reply-117--\n'
-} > "$demo/out/reply.eml"
-cat "$demo/out/reply.eml"
 
 step "The newsgroup table area.dat (name, area number) the host keeps in the work folder"
 cp "$root/demo/data/work/area.dat" "$demo/work/area.dat"
@@ -218,3 +253,11 @@ svc "$win\\host\\tarnsvc.exe" /Remove
 exec 3>&-
 wait
 rm -f "$keep"
+step "Summary: where each message went"
+printf '  UUCP mail imported into mailarea.txt: %s messages (records in mail.hdr)\n' \
+  "$(tr -d '\r' < "$demo/work/mail.hdr" | grep -c '^To:')"
+printf '  news areas written by IMPNEWS:        %s\n' "$(ls "$demo"/work/area[0-9]*.txt 2>/dev/null | wc -l)"
+printf '  UUCP jobs queued in the outbound folder: %s\n' "$(ls "$demo"/out/*.CMD 2>/dev/null | wc -l)"
+printf '  POP3 messages fetched and deleted:    %s\n' "$(ls "$demo"/pop/*.msg 2>/dev/null | wc -l)"
+printf '  sent by SMTP and delivered to alice:  %s\n' "$(ls "$pf_dir"/mail/alice/new 2>/dev/null | wc -l)"
+printf '  refusals recorded in smtp.bad:        %s\n' "$(( $(tr -d '\r' < "$demo/out/smtp.bad" 2>/dev/null | wc -l) / 2 ))"

@@ -59,6 +59,10 @@ int cmdAuto(const Args& args);
 
 // The subcommand of that name in the table of main.cpp, or nullptr.
 const Command* findCommand(const std::string& name);
+// SMTP sending and ETRN (cmd_smtp.cpp).
+int cmdSendMail(const Args& args);
+int cmdSendTo(const Args& args);
+int cmdEtrn(const Args& args);
 
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

@@ -72,3 +72,13 @@ using HangUp = int __stdcall();
 using ConnectStatus = int __stdcall(int*, int*);
 using DialParams = int __stdcall(const char*, char*, char*);
 }  // namespace tarn32
+
+namespace postgate {
+using InitSmtpMail = int __stdcall(HWND, int, const char*, const char*, const char*, const char*,
+                                   int, int, const char*);
+using ConnectToHost = int __stdcall(const char*, const char*);
+}  // namespace postgate
+
+namespace qflush {
+using QFlush = int __stdcall(const char*, const char*, const char*);
+}  // namespace qflush

@@ -59,6 +59,15 @@ const Command kCommands[] = {
      cmdDialParams},
     {"AUTO", "", "run unattended: the window \"roziradedeze39\", the work of tarnwick.auto",
      cmdAuto},
+    {"send-mail", "<relay> <port> <helo-domain> <folder> <log> <level> <envelope> <message>...",
+     "send each message by SMTP (postgate), one session each; report refusals from smtp.bad",
+     cmdSendMail},
+    {"send-to", "<relay> <port> <helo-domain> <folder> <log> <level> <sender> <rcpt,...> <file>",
+     "build the envelope and message files in <folder> from a text file and send them",
+     cmdSendTo},
+    {"etrn", "<server> <domain> [port]",
+     "ask a server to deliver the mail queued for a domain (qflush); port is stored in smtp_out",
+     cmdEtrn},
 };
 
 void printHelp()

@@ -46,6 +46,7 @@ struct SocketLibrary {
     int(WSAAPI* setsockopt)(SOCKET, int, int, const char*, int) = nullptr;
     SOCKET(WSAAPI* socket)(int, int, int) = nullptr;
     hostent*(WSAAPI* gethostbyname)(const char*) = nullptr;
+    int(WSAAPI* gethostname)(char*, int) = nullptr;
     int(WSAAPI* WSAStartup)(WORD, WSADATA*) = nullptr;
     int(WSAAPI* WSAGetLastError)() = nullptr;
 
@@ -93,6 +94,7 @@ struct SocketLibrary {
         take(setsockopt, "setsockopt");
         take(socket, "socket");
         take(gethostbyname, "gethostbyname");
+        take(gethostname, "gethostname");
         take(WSAStartup, "WSAStartup");
         take(WSAGetLastError, "WSAGetLastError");
         WSADATA data;
@@ -114,6 +116,18 @@ constexpr std::uint32_t kNoneAddress = 0xFFFFFFFFu;  // 255.255.255.255
 }  // namespace
 
 bool WSocket::libraryUsable() { return socketLibrary().usable; }
+
+std::string WSocket::localHostName()
+{
+    SocketLibrary& lib = socketLibrary();
+    if (!lib.usable)
+        return "";
+    char name[256] = {};
+    if (lib.gethostname(name, static_cast<int>(sizeof name - 1)) != 0)
+        return "";
+    name[sizeof name - 1] = '\0';
+    return name;
+}
 
 WSocket::WSocket() : descriptor_(INVALID_SOCKET), remoteAddr_(kNoneAddress)
 {

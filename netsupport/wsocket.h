@@ -30,6 +30,9 @@ public:
 
     // True when WSOCK32.DLL loaded with every entry point and granted 1.1.
     static bool libraryUsable();
+    // The local host name (gethostname), "" when it cannot be had. At most
+    // 255 characters.
+    static std::string localHostName();
 
     // Allowed in Idle, Resolving and Resolved; false otherwise, without a
     // socket library, or for a port outside 0 to 65535.

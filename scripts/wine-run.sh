@@ -33,4 +33,18 @@ if [ ! -f "$WINEPREFIX/.tarn-ready" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-exec wine "$@"
+# Wine's own long-lived processes (the wineserver, and the device services
+# that socket calls start on first use) inherit the standard output and error
+# of the wine that starts them and outlive it, so a caller that waits for the
+# end of our output (CTest, a pipe) would wait for them too. The server is
+# started detached; the program's output goes through files, replayed when it
+# ends, so no pipe of the caller reaches a process that stays.
+wineserver -p 10 </dev/null >/dev/null 2>&1 || true
+output="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")"
+errors="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")"
+trap 'rm -f "$output" "$errors"' EXIT
+rc=0
+wine "$@" >"$output" 2>"$errors" || rc=$?
+cat "$output"
+cat "$errors" >&2
+exit "$rc"

@@ -31,3 +31,44 @@ inline std::vector<std::string> fuzzStrings(const uint8_t* data, size_t size, si
     parts.resize(count);
     return parts;
 }
+
+#include <cstdlib>
+#include <string>
+#include <dirent.h>
+#include <unistd.h>
+
+// A private scratch folder for decoders that write files beside their
+// input; made once per process and entered, so every file lands in it.
+inline const std::string& fuzzScratchFolder()
+{
+    static const std::string folder = [] {
+        char pattern[] = "/tmp/tarnfuzzXXXXXX";
+        const char* made = ::mkdtemp(pattern);
+        if (!made || ::chdir(made) != 0)
+            std::abort();
+        return std::string(made);
+    }();
+    return folder;
+}
+
+// Writes the bytes to `name` in the current folder; false when it fails.
+inline bool fuzzWriteFile(const std::string& name, const uint8_t* data, size_t size)
+{
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok;
+}
+
+// Removes every file of the current folder (the scratch folder).
+inline void fuzzClearFolder()
+{
+    if (DIR* d = ::opendir(".")) {
+        while (dirent* e = ::readdir(d)) {
+            if (e->d_name[0] != '.' || (e->d_name[1] != 0 && e->d_name[1] != '.'))
+                ::unlink(e->d_name);
+        }
+        ::closedir(d);
+    }
+}

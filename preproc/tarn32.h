@@ -69,7 +69,8 @@ TARN_EXPORT int WRITEQUOTED(const char* path, const char* unused2, char* errorBu
 // -1 when a file cannot be opened.
 TARN_EXPORT int MIMEENCODE(const char* inPath, const char* outPath, const char* attachmentName);
 // DECODE_ISO: Latin-1 quoted-printable text to code page 850. 0 and
-// "Success", or -2 and the open error in statusBuffer.
+// "Success", or -2 and the open error in statusBuffer (at least 256 bytes;
+// a longer text, one naming a long path, is cut).
 TARN_EXPORT int DECODE_ISO(const char* inPath, const char* outPath, char* statusBuffer);
 // Exported as _UUENCODE@20: UU encoding or decoding, by the extension of
 // inFile; diagnostics on standard output. Always 0.

@@ -37,8 +37,12 @@ inline std::vector<std::string> fuzzStrings(const uint8_t* data, size_t size, si
 #include <dirent.h>
 #include <unistd.h>
 
+inline void fuzzClearFolder();
+
 // A private scratch folder for decoders that write files beside their
-// input; made once per process and entered, so every file lands in it.
+// input; made once per process and entered, so every file lands in it, and
+// removed when the process ends. Corpus and artifact paths given to the
+// driver must therefore be absolute.
 inline const std::string& fuzzScratchFolder()
 {
     static const std::string folder = [] {
@@ -46,6 +50,10 @@ inline const std::string& fuzzScratchFolder()
         const char* made = ::mkdtemp(pattern);
         if (!made || ::chdir(made) != 0)
             std::abort();
+        std::atexit([] {
+            fuzzClearFolder();
+            ::rmdir(fuzzScratchFolder().c_str());
+        });
         return std::string(made);
     }();
     return folder;

@@ -14,7 +14,7 @@ namespace {
 class Source : public tarn::ByteSource {
 public:
     Source(const uint8_t* d, size_t n) : d_(d), n_(n) {}
-    int next() override { return i_ < n_ ? d_[i_++] : -1; }
+    int next() override { return i_ < n_ ? d_[i_++] : 0; }  // a NUL ends it too
 
 private:
     const uint8_t* d_;

@@ -5,6 +5,7 @@
 #include "logger.h"
 #include "messagefile.h"
 #include "notifyhost.h"
+#include "pop3worker.h"
 #include "progressrecorder.h"
 #include "transport.h"
 #include "wthread.h"

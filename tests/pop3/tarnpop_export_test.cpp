@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -247,9 +248,12 @@ TEST(TarnpopExports, BadInputTable)
         std::string longFolder = folder + "\\" + std::string(420, 'f');
         std::string log = dir.file("pop.log");
         std::string longLog = dir.path() + "\\" + std::string(300, 'l') + ".log";
-        ScriptServer server(testsupport::dialogue(c.dialogue));
+        // No server where the session cannot connect (it would wait for one).
+        std::optional<ScriptServer> server;
+        if (!c.dialogue.empty())
+            server.emplace(testsupport::dialogue(c.dialogue));
         PopOut popOut;
-        popOut.set(std::to_string(server.port()));
+        popOut.set(std::to_string(server ? server->port() : 9));
         Library lib;
         ProgressWindow window;
         const char* folderArg = c.nullFolder ? nullptr : c.longFolder ? longFolder.c_str() : folder.c_str();
@@ -260,8 +264,8 @@ TEST(TarnpopExports, BadInputTable)
         const char* user = c.user && !*c.user ? huge.c_str() : c.user;
         EXPECT_EQ(lib.get(user, c.user ? "secret" : nullptr), -1);
         EXPECT_EQ(window.waitForEnd(kBase, 30000), c.pairs);
-        if (!c.dialogue.empty()) {
-            EXPECT_EQ(server.received(), c.received);
+        if (server) {
+            EXPECT_EQ(server->received(), c.received);
         }
         if (c.stored) {
             EXPECT_EQ(testsupport::readFile(folder + "\\1.msg"), "body\r\n");

@@ -27,10 +27,46 @@ struct Sample {
     SIZE_T workingSet;
 };
 
+// The process's open handles from the system handle table (information
+// class 16), for systems whose GetProcessHandleCount gives 0; 0 when the
+// table cannot be read.
+DWORD handlesFromSystemTable()
+{
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    using Query = LONG(WINAPI*)(int, PVOID, ULONG, PULONG);
+    static Query query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query)
+        return 0;
+    std::vector<char> buffer(1 << 16);
+    for (int tries = 0; tries < 8; ++tries) {
+        ULONG needed = 0;
+        LONG status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) {
+            ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
+            const Entry* e = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
+            DWORD mine = 0;
+            for (ULONG i = 0; i < count; ++i)
+                mine += e[i].ownerPid == GetCurrentProcessId();
+            return mine;
+        }
+        buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 4096));
+    }
+    return 0;
+}
+
 Sample takeSample(long n)
 {
     Sample s{n, 0, 0, 0};
-    GetProcessHandleCount(GetCurrentProcess(), &s.handles);
+    if (!GetProcessHandleCount(GetCurrentProcess(), &s.handles) || s.handles == 0)
+        s.handles = handlesFromSystemTable();
     PROCESS_MEMORY_COUNTERS pmc{};
     pmc.cb = sizeof pmc;
     if (GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) {

@@ -131,3 +131,34 @@ host mime-attach "$win\\out\\note.txt" "$win\\out\\note.part" note.txt
   printf '\n--=-=-=reply-117--\n'
 } > "$demo/out/reply.eml"
 cat "$demo/out/reply.eml"
+
+step "The newsgroup table area.dat (name, area number) the host keeps in the work folder"
+cp "$root/demo/data/work/area.dat" "$demo/work/area.dat"
+paste -d' ' - - < "$demo/work/area.dat"
+
+step "Import the plain news batch (IMPNEWS, compressBits 0, once per batch)"
+host import-news "$win\\in" "$win\\work" gate office 0 4
+
+step "A compressed batch (#! cunbatch) arrives; import it through wincomp.exe (compressBits 16)"
+cp "$root"/demo/data/uucp-news/* "$demo/in/"
+host import-news "$win\\in" "$win\\work" gate office 16 4
+printf '\narea files:\n'
+for f in "$demo"/work/area*.txt; do printf '  %-12s %6d bytes\n' "$(basename "$f")" "$(stat -c %s "$f")"; done
+
+step "The news log (news.log)"
+tr -d '\r' < "$demo/work/news.log"
+
+step "Export the office's outgoing news batch (EXPNEWS, compressed with wincomp.exe at 16 bits)"
+mkdir -p "$demo/out"
+cp "$root/demo/data/uucp-out/rnews" "$demo/out/rnews"
+host export-news "$win\\out" "$win\\work" gate 2 16 5
+# Mail and news jobs share the counter: this job's number is the one stored.
+job=$(printf '%04d' "$(od -An -tu4 "$demo/work/export.dat" | tr -d ' ')")
+for f in "$demo/out/$job.CMD" "$demo/out/$job.XQT"; do
+  printf -- '--- %s\n' "$(basename "$f")"; tr -d '\r' < "$f"
+done
+dat="$demo/out/$job.DAT"
+printf -- '--- %s: first line %s, then %d bytes of compressed batch\n' "$(basename "$dat")" \
+  "$(head -n 1 "$dat")" "$(( $(stat -c %s "$dat") - 12 ))"
+printf -- '--- the same batch expanded by the peer'"'"'s compress -d:\n'
+tail -c +13 "$dat" | compress -d -c | sed -n 1,4p

@@ -49,6 +49,9 @@ int cmdMimeAttach(const Args& args);
 int cmdQuote(const Args& args);
 int cmdIsoTo850(const Args& args);
 int cmdUuCode(const Args& args);
+// UUCP news import and export (cmd_news.cpp).
+int cmdImportNews(const Args& args);
+int cmdExportNews(const Args& args);
 
 // Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
 int usageError(const char* name);

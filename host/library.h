@@ -57,6 +57,8 @@ using WriteQuoted = int __stdcall(const char*, const char*, char*, int);
 using MimeEncode = int __stdcall(const char*, const char*, const char*);
 using DecodeIso = int __stdcall(const char*, const char*, char*);
 using UuEncode = int __stdcall(const char*, const char*, const char*, const char*, int);
+using ImpNews = int __stdcall(char*, char*, const char*, const char*, int, int);
+using ExpNews = int __stdcall(char*, char*, const char*, int, int, int);
 }  // namespace tarn32
 
 namespace tarnpop {

@@ -50,6 +50,10 @@ const Command kCommands[] = {
      cmdIsoTo850},
     {"uucode", "<in> [out|-] [begin|-] [countdir] [maxKB]",
      "UU-encode into parts, or decode .enc/.uue/.xxe (_UUENCODE@20)", cmdUuCode},
+    {"import-news", "<inbound> <work> <system1> <system2> [bits] [level]",
+     "import UUCP news batches one call each (IMPNEWS), list each batch's records", cmdImportNews},
+    {"export-news", "<outbound> <work> <system> <count> [bits] [level]",
+     "queue the outbound news batch as a UUCP news job (EXPNEWS)", cmdExportNews},
 };
 
 void printHelp()

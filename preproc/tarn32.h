@@ -78,3 +78,15 @@ TARN_EXPORT int DECODE_ISO(const char* inPath, const char* outPath, char* status
 // inFile; diagnostics on standard output. Always 0.
 TARN_EXPORT int UUENCODE(const char* inFile, const char* outFile, const char* beginName,
                          const char* countDir, int maxKB);
+
+// UUCP news import: 0 one batch imported, 1 nothing imported, -1 an error
+// stopped the import. compressBits 0: plain batches; above 0: "#! cunbatch"
+// batches expanded by wincomp.exe with that code width.
+TARN_EXPORT int IMPNEWS(char* inboundFolder, char* workFolder, const char* systemName1,
+                        const char* systemName2, int logLevel, int compressBits);
+
+// UUCP news export: 0 the job was queued, -1 none was (compressor not
+// started, "rnews.z" missing, a job file not written). compressBits above 0:
+// "rnews" is compressed by wincomp.exe and the data file marked "#! cunbatch".
+TARN_EXPORT int EXPNEWS(char* outboundFolder, char* workFolder, const char* systemName,
+                        int messageCount, int logLevel, int compressBits);

@@ -17,6 +17,7 @@ const std::pair<const char*, int> kExports[] = {
     {"_EXTRACTMESSAGE@24", 25},
     {"MIMEDECODE", 16}, {"WRITEQUOTED", 17}, {"MIMEENCODE", 21}, {"DECODE_ISO", 22},
     {"_UUENCODE@20", 26},
+    {"EXPNEWS", 3}, {"IMPNEWS", 8},
 };
 
 std::string upper(std::string s)

@@ -328,4 +328,55 @@ TEST_F(BadInput, MailImportOnNullLongAndGarbageJobs)
     }
 }
 
+TEST_F(BadInput, NewsImportAndExportOnNullLongAndGarbage)
+{
+    auto impnews = fn<int __stdcall(char*, char*, const char*, const char*, int, int)>("IMPNEWS");
+    auto expnews = fn<int __stdcall(char*, char*, const char*, int, int, int)>("EXPNEWS");
+    std::string in = dir.subdir("in"), work = dir.subdir("work"), out = dir.subdir("out");
+    auto buffer = [](const std::string& s) {
+        std::vector<char> b(s.begin(), s.end());
+        b.resize(s.size() + 300, '\0');
+        return b;
+    };
+    std::vector<char> inB = buffer(in), workB = buffer(work), outB = buffer(out);
+    runCases({
+        {"IMPNEWS null inbound", [&] { return impnews(nullptr, workB.data(), "a", "b", 0, 0); }, -1},
+        {"IMPNEWS null work", [&] { return impnews(inB.data(), nullptr, "a", "b", 0, 0); }, -1},
+        {"IMPNEWS null system 1", [&] { return impnews(inB.data(), workB.data(), nullptr, "b", 0, 0); }, -1},
+        {"IMPNEWS null system 2", [&] { return impnews(inB.data(), workB.data(), "a", nullptr, 0, 0); }, -1},
+        {"EXPNEWS null outbound", [&] { return expnews(nullptr, workB.data(), "sys", 1, 0, 0); }, -1},
+        {"EXPNEWS null work", [&] { return expnews(outB.data(), nullptr, "sys", 1, 0, 0); }, -1},
+        {"EXPNEWS null system", [&] { return expnews(outB.data(), workB.data(), nullptr, 1, 0, 0); }, -1},
+        {"EXPNEWS nothing to export", [&] { return expnews(outB.data(), workB.data(), "sys", 1, 0, 0); }, -1},
+    });
+    // Long folders, negative counts, odd code widths: never a crash, never
+    // success.
+    {
+        std::vector<char> l1 = buffer(std::string(2000, 'L')), l2 = buffer(std::string(2000, 'M'));
+        EXPECT_NE(impnews(l1.data(), l2.data(), "a", "b", 9, 0), 0);
+    }
+    {
+        std::vector<char> l1 = buffer(std::string(2000, 'L')), w = buffer(work);
+        EXPECT_EQ(expnews(l1.data(), w.data(), "sys", -5, 9, 0), -1);
+    }
+    // Garbage batches and job files: never a crash; a batch not imported
+    // stays where it was.
+    for (unsigned seed = 30; seed < 40; ++seed) {
+        SCOPED_TRACE(seed);
+        std::string x = garbage(300 + seed * 17, seed), d = garbage(3000, seed + 200);
+        if (seed % 2)
+            d = "#! rnews 40\n" + d;
+        testsupport::writeFile(in + "\\0N0001.X", x);
+        testsupport::writeFile(in + "\\0N0001.D", d);
+        std::vector<char> inC = buffer(in), workC = buffer(work);
+        int got = impnews(inC.data(), workC.data(), "sys", "sys", 9, static_cast<int>(seed % 3) * 6);
+        EXPECT_TRUE(got == 0 || got == 1 || got == -1) << got;
+        if (got != 0 && testsupport::fileExists(in + "\\0N0001.D")) {
+            EXPECT_EQ(testsupport::readFile(in + "\\0N0001.D"), d);
+        }
+        for (const std::string& name : testsupport::listFolder(in))
+            std::remove((in + "\\" + name).c_str());
+    }
+}
+
 }  // namespace

@@ -259,4 +259,56 @@ TEST(DiskFaults, FullDiskLeavesEveryTargetAsItWas)
     }
 }
 
+// A read-only work folder: C:\tt_full_ro, a read-only view of C:\tt_full_rw
+// (the fixture's bind mount). Inputs are set up through the writable side;
+// every writer, and IMPMAIL, is then called on the read-only side.
+TEST(DiskFaults, ReadOnlyFolderRefusesEveryWriter)
+{
+    const std::string rw = "C:\\tt_full_rw", ro = "C:\\tt_full_ro";
+    if (GetFileAttributesA((ro + "\\mounted").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no read-only folder at " << ro;
+    Exports e;
+    const std::string big(20000, 'z');
+    for (const Writer& w : writers(big)) {
+        SCOPED_TRACE(w.name);
+        std::string folder = rw + "\\" + w.name, view = ro + "\\" + w.name;
+        CreateDirectoryA(folder.c_str(), nullptr);
+        w.setUp(folder);
+        if (!w.targetIsInput)
+            writeFile(folder + "\\" + w.target, kBefore);
+        std::vector<std::string> names = listFolder(folder);
+        std::vector<std::string> contents;
+        for (const std::string& n : names)
+            contents.push_back(readFile(folder + "\\" + n));
+        char error[256] = "untouched";
+        EXPECT_EQ(w.call(e, view, error), w.failure);
+        EXPECT_EQ(listFolder(folder), names);
+        std::vector<std::string> after;
+        for (const std::string& n : listFolder(folder))
+            after.push_back(readFile(folder + "\\" + n));
+        EXPECT_TRUE(after == contents);
+        for (const std::string& n : listFolder(folder))
+            DeleteFileA((folder + "\\" + n).c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+    // IMPMAIL into a read-only work folder: nothing imported, the job stays.
+    std::string in = rw + "\\in", work = rw + "\\work";
+    CreateDirectoryA(in.c_str(), nullptr);
+    CreateDirectoryA(work.c_str(), nullptr);
+    writeFile(in + "\\0N0001.D", "From: a@b\nTo: c@d\nSubject: s\n\nbody\n");
+    writeFile(in + "\\0N0002.X", "U uucp gate\nF D.gateN0001\nC rmail c@d\n");
+    std::string inView = in, workView = ro + "\\work";
+    std::vector<char> inB(inView.begin(), inView.end()), workB(workView.begin(), workView.end());
+    inB.resize(inB.size() + 2, '\0');
+    workB.resize(workB.size() + 2, '\0');
+    EXPECT_EQ(e.impMail(inB.data(), workB.data(), "gate", "office", 1), -1);
+    EXPECT_TRUE(listFolder(work).empty());
+    EXPECT_TRUE(fileExists(in + "\\0N0001.D"));
+    EXPECT_TRUE(fileExists(in + "\\0N0002.X"));
+    for (const std::string& f : {in + "\\0N0001.D", in + "\\0N0002.X"})
+        DeleteFileA(f.c_str());
+    RemoveDirectoryA(in.c_str());
+    RemoveDirectoryA(work.c_str());
+}
+
 }  // namespace

@@ -10,9 +10,10 @@ mkdir -p build-native/fuzz-crashes
 for exe in build-native/bin/fuzz_*; do
   name=${exe##*/fuzz_}
   mkdir -p "build-native/fuzz-work/$name"
+  # Absolute paths: some targets work inside a scratch folder of their own.
   out=$("$exe" -max_total_time="$seconds" -max_len=70000 -print_final_stats=1 \
-        -artifact_prefix=build-native/fuzz-crashes/"$name"- \
-        "build-native/fuzz-work/$name" "native/fuzz/corpus/$name" 2>&1) || { echo "$out" | tail -30; exit 1; }
+        -artifact_prefix="$PWD/build-native/fuzz-crashes/$name-" \
+        "$PWD/build-native/fuzz-work/$name" "$PWD/native/fuzz/corpus/$name" 2>&1) || { echo "$out" | tail -30; exit 1; }
   execs=$(echo "$out" | sed -n 's/^stat::number_of_executed_units: *//p')
   cov=$(echo "$out" | grep -o 'cov: [0-9]*' | tail -1)
   echo "  $name: $execs executions in ${seconds}s, $cov"

@@ -11,6 +11,10 @@ include(GoogleTest)
 # property after it. TARN_SOURCE_DIR is set by scripts/wine-run.sh.
 function(tarn_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;PROPERTIES" ${ARGN})
+  # An empty LABELS would let the next property's name stand as the label.
+  if(NOT T_LABELS)
+    set(T_LABELS wine)
+  endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)

@@ -36,6 +36,10 @@ int cmdPlainIo(const Args& args);
 // Outgoing UUCP mail (cmd_mailexport.cpp).
 int cmdPrepareMail(const Args& args);
 int cmdExportMail(const Args& args);
+// Soak runs with handle and memory samples (cmd_soak.cpp).
+int cmdSoakImport(const Args& args);
+int cmdSoakPop(const Args& args);
+
 // POP3 retrieval (cmd_popfetch.cpp).
 int cmdFetchPop(const Args& args);
 int cmdPopPort(const Args& args);

@@ -7,6 +7,7 @@
 // Error numbers and their texts: errortext.h.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,5 +49,9 @@ public:
     // returns to the initial state. Safe in every state, failed ones included.
     virtual bool close(bool linger, int lingerSeconds) = 0;
 };
+
+// The platform's session socket, for sessions not given another: WSocket
+// in the Windows build (wsocket.cpp). Never null there.
+std::unique_ptr<Transport> makeSessionSocket();
 
 }  // namespace net

@@ -333,4 +333,6 @@ int WSocket::localPort() const
     return lib.usable ? lib.ntohs(localPort_) : 0;
 }
 
+std::unique_ptr<Transport> makeSessionSocket() { return std::make_unique<WSocket>(); }
+
 }  // namespace net

@@ -6,7 +6,6 @@
 
 #include "errortext.h"
 #include "notifyhost.h"
-#include "wsocket.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -86,7 +85,7 @@ private:
         net::WThread::setThreadName("POP3 Client");
         w_.stop = false;
         w_.state = kWaitGreeting;
-        w_.socket = o_.makeSocket ? o_.makeSocket() : std::make_unique<net::WSocket>();
+        w_.socket = o_.makeSocket ? o_.makeSocket() : net::makeSessionSocket();
         net::Transport* s = w_.socket.get();
         if (!s) {
             log("Could not create POP3 client socket!", 1);

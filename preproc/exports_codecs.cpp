@@ -7,6 +7,7 @@
 // holds at most 79 characters (longer: -1, nothing written).
 #include "tarn32.h"
 
+#include "errortext.h"
 #include "isoconvert.h"
 #include "mimedecode.h"
 #include "mimeencode.h"
@@ -37,7 +38,7 @@ TARN_EXPORT int WRITEQUOTED(const char* path, const char* unused2, char* errorBu
             return -1;
         tarn::QuotedResult r = tarn::writeQuotedFile(path);
         if (r.code != 0 && errorBuffer)
-            std::memcpy(errorBuffer, r.errorText.c_str(), r.errorText.size() + 1);
+            tarn::copyErrorText(errorBuffer, r.errorText);
         return r.code;
     } catch (...) {
         return -1;
@@ -62,7 +63,8 @@ TARN_EXPORT int DECODE_ISO(const char* inPath, const char* outPath, char* status
             return -2;
         tarn::IsoResult r = tarn::decodeIsoFile(inPath, outPath);
         if (statusBuffer)
-            std::memcpy(statusBuffer, r.status.c_str(), r.status.size() + 1);
+            // The status names the paths: cut to the buffer's width.
+            tarn::copyErrorText(statusBuffer, r.status);
         return r.code;
     } catch (...) {
         return -2;

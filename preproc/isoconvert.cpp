@@ -4,6 +4,7 @@
 #include "cp850table.h"
 #include "stdiofile.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace tarn {
@@ -55,12 +56,19 @@ IsoResult decodeIsoFile(const std::string& inPath, const std::string& outPath)
     selectLatin1ToCp850();
 
     char line[kIsoLineWidth];
+    bool written = true;
     while (std::fgets(line, sizeof line, in.get())) {
         decodeQuotedLine(line);
         std::size_t n = std::strlen(line);  // a decoded NUL cuts the piece
         for (std::size_t i = 0; i < n; ++i)
             line[i] = static_cast<char>(mapOutputByte(static_cast<unsigned char>(line[i])));
-        std::fwrite(line, 1, n, out.get());
+        written = written && std::fwrite(line, 1, n, out.get()) == n;
+    }
+    // Output that could not be written whole (a full disk) is removed rather
+    // than left cut off behind a "Success".
+    if (!out.close() || !written) {
+        std::remove(outPath.c_str());
+        return {-2, "Error while writing output-file " + outPath + "\n"};
     }
     return {0, "Success"};
 }

@@ -165,6 +165,7 @@ private:
     Base64Accumulator acc_;
     bool bodyMode_ = false;
     bool keepName_ = true;
+    bool writeFailed_ = false;  // decoded bytes that did not all reach the file
     bool replaceAtEnd_ = false;
     bool firstPart_ = true;
     bool notBase64_ = false;
@@ -231,8 +232,8 @@ bool MimeDecode::decodeBody(const char* line)
 {
     bytes_.clear();
     bool goesOn = acc_.decodeLine(line, out_ ? &bytes_ : nullptr);
-    if (!bytes_.empty())
-        std::fwrite(bytes_.data(), 1, bytes_.size(), out_.get());
+    if (!bytes_.empty() && std::fwrite(bytes_.data(), 1, bytes_.size(), out_.get()) != bytes_.size())
+        writeFailed_ = true;
     return goesOn;
 }
 
@@ -273,7 +274,8 @@ int MimeDecode::run(const std::string& inPath)
         PartEnd end = runPart();
         if (end == PartEnd::nameConflict)
             return -1;
-        out_.close();
+        if (!out_.close())
+            writeFailed_ = true;
         if (keepName_) {
             replaceAtEnd_ = true;
             if (lineRead_ && !bodyMode_)
@@ -283,6 +285,11 @@ int MimeDecode::run(const std::string& inPath)
         attachmentName_.clear();
         if (end == PartEnd::endOfInput)
             break;
+    }
+    if (writeFailed_) {
+        // A cut-off attachment (a full disk) is removed, and the call fails.
+        deleteFile(outPath_);
+        return -1;
     }
     if (replaceAtEnd_) {
         deleteFile(outPath_);

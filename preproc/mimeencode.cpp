@@ -75,14 +75,21 @@ int mimeEncodeFile(const std::string& inPath, const std::string& outPath,
     std::vector<unsigned char> chunk(45 * 1024);
     std::string text;
     std::size_t n;
+    bool written = !std::ferror(out.get());
     while ((n = std::fread(chunk.data(), 1, chunk.size(), in.get())) > 0) {
         text.clear();
         encoder.feed(chunk.data(), n, text);
-        std::fwrite(text.data(), 1, text.size(), out.get());
+        written = written && std::fwrite(text.data(), 1, text.size(), out.get()) == text.size();
     }
     text.clear();
     encoder.finish(text);
-    std::fwrite(text.data(), 1, text.size(), out.get());
+    written = written && std::fwrite(text.data(), 1, text.size(), out.get()) == text.size();
+    // A part that could not be written whole (a full disk) is no part: it
+    // is removed and the call fails, rather than leave a cut-off attachment.
+    if (!out.close() || !written) {
+        std::remove(outPath.c_str());
+        return -1;
+    }
     return 0;
 }
 

@@ -59,17 +59,20 @@ TARN_EXPORT int WRITEUUCP(const char* filePath, int* startOffset, int* length, c
 // Content codecs.
 // MIMEDECODE: the first base64 body of the message at inPath into outPath
 // (at most 79 characters). 0 once the message is read, -1 when a file
-// cannot be opened or a later part names outPath.
+// cannot be opened or a later part names outPath, or when the decoded bytes
+// could not all be written (outPath is then removed).
 TARN_EXPORT int MIMEDECODE(const char* inPath, const char* outPath);
 // WRITEQUOTED: replaces the text file at path by its quoted-printable form.
 // 0, or -1 with the reason in errorBuffer (the file is then unchanged).
 // Arguments 2 and 4 are not used.
 TARN_EXPORT int WRITEQUOTED(const char* path, const char* unused2, char* errorBuffer, int unused4);
 // MIMEENCODE: inPath as a base64 attachment part named attachmentName. 0, or
-// -1 when a file cannot be opened.
+// -1 when a file cannot be opened or the part cannot be written whole (the
+// output is then removed).
 TARN_EXPORT int MIMEENCODE(const char* inPath, const char* outPath, const char* attachmentName);
 // DECODE_ISO: Latin-1 quoted-printable text to code page 850. 0 and
-// "Success", or -2 and the open error in statusBuffer.
+// "Success", or -2 and the open error in statusBuffer (at least 256 bytes;
+// a longer text, one naming a long path, is cut).
 TARN_EXPORT int DECODE_ISO(const char* inPath, const char* outPath, char* statusBuffer);
 // Exported as _UUENCODE@20: UU encoding or decoding, by the extension of
 // inFile; diagnostics on standard output. Always 0.

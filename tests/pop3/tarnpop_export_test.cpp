@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -196,6 +197,85 @@ TEST(TarnpopExports, NextSessionMayStartRightAfterTheLastPair)
     }
     Lines lines = logLines(log);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "1\tPOP3 Client still running, request refused."), 0);
+}
+
+// Bad input at both exports: null strings, strings past every width, an
+// address that does not convert, odd levels. Every call returns what the
+// exports document, the session ends with its proper pairs, and nothing is
+// written where it should not be.
+TEST(TarnpopExports, BadInputTable)
+{
+    const std::string huge(5000, 'h');
+    struct Case {
+        const char* name;
+        bool nullFolder, longFolder, nullLog, longLog;
+        const char* hostName;
+        const char* hostAddress;
+        const char* user;  // null, or "" for the 5000-character name
+        int logLevel;
+        std::vector<std::string> dialogue;
+        std::string received;
+        Pairs pairs;
+        bool stored;
+    };
+    const std::vector<std::string> oneMessage = {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret",
+                                                 "+OK\r\n", "C:STAT", "+OK 1 9\r\n", "C:RETR 1",
+                                                 "+OK\r\nbody\r\n.\r\n", "C:DELE 1", "+OK\r\n",
+                                                 "C:QUIT", "+OK\r\n"};
+    const std::string all = "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nDELE 1\r\nQUIT\r\n";
+    const Pairs allPairs = {{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 10}, {0, 500}};
+    const Case cases[] = {
+        {"null strings", true, false, true, false, nullptr, "127.0.0.1", nullptr, 9,
+         {"+OK\r\n", "C:USER ", "-ERR\r\n"}, "USER \r\n", {{0, 1}, {2, -1}, {0, 500}}, false},
+        {"folder past its width: message left on the server", false, true, false, false, "", "127.0.0.1",
+         "joe", 9, oneMessage, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\n",
+         {{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 500}}, false},
+        {"log path past its width: silent log", false, false, false, true, "", "127.0.0.1", "joe", 9,
+         oneMessage, all, allPairs, true},
+        {"negative and huge levels", false, false, false, false, "", "127.0.0.1", "joe", -7, oneMessage,
+         all, allPairs, true},
+        {"huge user name, sent whole", false, false, false, false, "", "127.0.0.1", "", 1000,
+         {"+OK\r\n", "C:USER", "-ERR\r\n"}, "USER " + huge + "\r\n", {{0, 1}, {2, -1}, {0, 500}}, false},
+        {"address that does not convert", false, false, false, false, "", "999.1.2.3", "joe", 9, {}, "",
+         {{100, -1}}, false},
+        {"huge host name", false, false, false, false, huge.c_str(), "", "joe", 9, {}, "", {{100, -1}},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDir dir;
+        std::string folder = dir.subdir("in");
+        std::string longFolder = folder + "\\" + std::string(420, 'f');
+        std::string log = dir.file("pop.log");
+        std::string longLog = dir.path() + "\\" + std::string(300, 'l') + ".log";
+        // No server where the session cannot connect (it would wait for one).
+        std::optional<ScriptServer> server;
+        if (!c.dialogue.empty())
+            server.emplace(testsupport::dialogue(c.dialogue));
+        PopOut popOut;
+        popOut.set(std::to_string(server ? server->port() : 9));
+        Library lib;
+        ProgressWindow window;
+        const char* folderArg = c.nullFolder ? nullptr : c.longFolder ? longFolder.c_str() : folder.c_str();
+        const char* logArg = c.nullLog ? nullptr : c.longLog ? longLog.c_str() : log.c_str();
+        EXPECT_EQ(lib.init(static_cast<HWND>(window.handle()), kBase, folderArg, c.hostName, c.hostAddress,
+                           logArg, c.logLevel),
+                  1);
+        const char* user = c.user && !*c.user ? huge.c_str() : c.user;
+        EXPECT_EQ(lib.get(user, c.user ? "secret" : nullptr), -1);
+        EXPECT_EQ(window.waitForEnd(kBase, 30000), c.pairs);
+        if (server) {
+            EXPECT_EQ(server->received(), c.received);
+        }
+        if (c.stored) {
+            EXPECT_EQ(testsupport::readFile(folder + "\\1.msg"), "body\r\n");
+        } else {
+            EXPECT_FALSE(testsupport::fileExists(folder + "\\1.msg"));
+        }
+        if (c.longLog || c.nullLog || c.logLevel < 1) {
+            EXPECT_FALSE(testsupport::fileExists(log));
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,216 @@
+// The POP3 session natively, behind a scripted transport: each dialogue is
+// run with the server's bytes split into receives of every size from 1 to
+// 40 bytes and whole, and must give the same pairs, commands and stored
+// messages every time. Then the endings: a close, reset or silence in every
+// state, which must end with (0, 500), leave the message on the server
+// (no DELE for it) and never send anything after the session's end.
+#include "logger.h"
+#include "pop3session.h"
+#include "pop3worker.h"
+#include "progressrecorder.h"
+#include "scriptedtransport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <unistd.h>
+
+namespace {
+
+using nettest::ServerEvent;
+using Pairs = std::vector<std::pair<int, int>>;
+
+struct Outcome {
+    Pairs pairs;
+    std::vector<std::string> sent;
+    std::map<std::string, std::string> files;  // complete files only
+};
+
+class MemoryFile : public pop3::MessageFile {
+public:
+    MemoryFile(std::map<std::string, std::string>& files, std::string path)
+        : files_(files), path_(std::move(path)) {}
+    bool write(const char* d, std::size_t n) override
+    {
+        data_.append(d, n);
+        return true;
+    }
+    bool close() override
+    {
+        files_[path_] = data_;
+        return true;
+    }
+
+private:
+    std::map<std::string, std::string>& files_;
+    std::string path_;
+    std::string data_;
+};
+
+// Runs a session over the events; bytes events are cut into receives of
+// at most `split` bytes (0: as given).
+Outcome run(const std::vector<ServerEvent>& events, std::size_t split)
+{
+    std::deque<ServerEvent> script;
+    for (const ServerEvent& e : events) {
+        if (e.kind != ServerEvent::kBytes || split == 0) {
+            script.push_back(e);
+            continue;
+        }
+        for (std::size_t i = 0; i < e.bytes.size(); i += split)
+            script.push_back({ServerEvent::kBytes, e.bytes.substr(i, split)});
+    }
+    Outcome out;
+    net::ProgressRecorder progress;
+    pop3::pop3worker w;
+    w.hostWindow = &progress;
+    w.folder = "box";
+    w.userName = "anna";
+    w.password = "pw";
+    nettest::ScriptedTransport* t = nullptr;
+    pop3::Pop3SessionOptions o;
+    o.makeSocket = [&] {
+        auto s = std::make_unique<nettest::ScriptedTransport>(std::move(script));
+        t = s.get();
+        return s;
+    };
+    o.createFile = [&](const std::string& path) -> std::unique_ptr<pop3::MessageFile> {
+        return std::make_unique<MemoryFile>(out.files, path);
+    };
+    EXPECT_EQ(pop3::runPop3Session(w, o), 0);
+    out.pairs = progress.pairs;
+    out.sent = t->sent;
+    EXPECT_EQ(t->closes, 1);
+    EXPECT_FALSE(w.busy);
+    return out;
+}
+
+ServerEvent bytes(const std::string& b) { return {ServerEvent::kBytes, b}; }
+
+const std::string kMsg1 = "Subject: one\r\n\r\n..stuffed\r\nbody\r\n";
+const std::string kMsg2 = "Subject: two\r\n\r\n" + std::string(5000, 'x') + "\r\nend\r\n";
+
+struct Dialogue {
+    const char* name;
+    std::vector<ServerEvent> events;
+    Pairs pairs;
+    std::vector<std::string> sent;
+    std::map<std::string, std::string> files;
+};
+
+std::vector<Dialogue> dialogues()
+{
+    return {
+        {"two messages",
+         {bytes("+OK ready\r\n"), bytes("+OK\r\n"), bytes("+OK logged in\r\n"),
+          bytes("+OK 2 320\r\n"), bytes("+OK\r\n" + kMsg1 + ".\r\n"), bytes("+OK\r\n"),
+          bytes("+OK\r\n" + kMsg2 + ".\r\n"), bytes("+OK\r\n"), bytes("+OK bye\r\n")},
+         {{0, 1}, {0, 2}, {2, 4}, {1, 5}, {2, 5}, {0, 10}, {0, 500}},
+         {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n", "RETR 1\r\n", "DELE 1\r\n", "RETR 2\r\n",
+          "DELE 2\r\n", "QUIT\r\n"},
+         {{"box/1.msg", kMsg1}, {"box/2.msg", kMsg2}}},
+        {"empty mailbox",
+         {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK 0 0\r\n"),
+          bytes("+OK\r\n")},
+         {{0, 1}, {0, 2}, {0, 4}, {0, 10}, {0, 500}},
+         {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n", "QUIT\r\n"},
+         {}},
+        {"greeting refused",
+         {bytes("-ERR busy\r\n")},
+         {{0, 1}, {50, -1}, {0, 500}},
+         {},
+         {}},
+        {"password refused",
+         {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("-ERR no\r\n")},
+         {{0, 1}, {3, -1}, {0, 500}},
+         {"USER anna\r\n", "PASS pw\r\n"},
+         {}},
+        {"RETR refused: polite QUIT, nothing stored",
+         {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK 1 9\r\n"),
+          bytes("-ERR gone\r\n"), bytes("+OK\r\n")},
+         {{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 10}, {0, 500}},
+         {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n", "RETR 1\r\n", "QUIT\r\n"},
+         {}},
+        {"DELE refused",
+         {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK 1 9\r\n"),
+          bytes("+OK\r\n" + kMsg1 + ".\r\n"), bytes("-ERR locked\r\n")},
+         {{0, 1}, {0, 2}, {1, 4}, {1, 5}, {4, -1}, {0, 500}},
+         {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n", "RETR 1\r\n", "DELE 1\r\n"},
+         {{"box/1.msg", kMsg1}}},
+    };
+}
+
+TEST(Pop3SessionNative, DialoguesGiveTheSameResultHoweverTheBytesAreSplit)
+{
+    for (const Dialogue& d : dialogues()) {
+        for (std::size_t split : {0, 1, 2, 3, 5, 7, 13, 40, 499, 500}) {
+            SCOPED_TRACE(std::string(d.name) + ", split " + std::to_string(split));
+            Outcome o = run(d.events, split);
+            EXPECT_EQ(o.pairs, d.pairs);
+            EXPECT_EQ(o.sent, d.sent);
+            EXPECT_EQ(o.files, d.files);
+        }
+    }
+}
+
+// The replies that lead to each state, in order; a fault is put after the
+// first `k` of them.
+TEST(Pop3SessionNative, CloseResetOrSilenceInEveryStateEndsTheSessionAndDeletesNothingUnstored)
+{
+    const std::vector<std::string> replies = {
+        "+OK\r\n", "+OK\r\n", "+OK\r\n", "+OK 1 40\r\n", "+OK\r\n" + kMsg1, ".\r\n", "+OK\r\n"};
+    struct Fault {
+        ServerEvent::Kind kind;
+        std::pair<int, int> pair;  // before (0, 500); (0, 0) for none
+    };
+    const Fault faults[] = {{ServerEvent::kClose, {0, 0}},
+                            {ServerEvent::kReset, {101, -1}},
+                            {ServerEvent::kSilence, {100, -1}}};
+    for (const Fault& f : faults) {
+        for (std::size_t k = 0; k < replies.size(); ++k) {
+            SCOPED_TRACE("fault " + std::to_string(f.kind) + " after " + std::to_string(k) + " replies");
+            std::vector<ServerEvent> events;
+            for (std::size_t i = 0; i < k; ++i)
+                events.push_back(bytes(replies[i]));
+            events.push_back({f.kind, ""});
+            Outcome o = run(events, 0);
+            ASSERT_GE(o.pairs.size(), 2u);
+            EXPECT_EQ(o.pairs.back(), std::make_pair(0, 500));
+            if (f.pair.first != 0)
+                EXPECT_EQ(o.pairs[o.pairs.size() - 2], f.pair);
+            bool deleteSent = false;
+            for (const std::string& s : o.sent)
+                deleteSent = deleteSent || s == "DELE 1\r\n";
+            // The DELE goes out only after the dot line (reply 6).
+            EXPECT_EQ(deleteSent, k >= 6);
+            // A message cut off after its lines keeps its file (closed by the
+            // ending), but stays on the server.
+            EXPECT_EQ(o.files.count("box/1.msg") == 1 && o.files.at("box/1.msg") == kMsg1, k >= 5);
+        }
+    }
+}
+
+TEST(Pop3SessionNative, StatCountParsing)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"+OK 7 12345\r\n", 7}, {"+OK   12  9\r\n", 12}, {"+OK\r\n", 0},
+        {"+OK x 1\r\n", 0},     {"+OK -3 0\r\n", -3},    {"+OK 0009 1\r\n", 9},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pop3::parseStatCount(c.first), c.second) << c.first;
+}
+
+TEST(Pop3SessionNative, NoSocketGivesTheSetUpFailurePair)
+{
+    net::ProgressRecorder progress;
+    pop3::pop3worker w;
+    w.hostWindow = &progress;
+    pop3::Pop3SessionOptions o;
+    o.makeSocket = [] { return std::unique_ptr<net::Transport>(); };
+    EXPECT_EQ(pop3::runPop3Session(w, o), 0);
+    EXPECT_EQ(progress.pairs, (Pairs{{0, -1000}}));
+}
+
+}  // namespace

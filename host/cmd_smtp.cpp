@@ -163,6 +163,9 @@ struct Sender {
         // The worker thread leaves the library just after its last pair.
         if (initialised)
             Sleep(100);
+        // A host may call DestroyIt at any time; it releases nothing.
+        if (auto destroy = dll.get<void __stdcall()>("DestroyIt"))
+            destroy();
         if (window)
             DestroyWindow(window);
     }

@@ -2,7 +2,10 @@
 # and memory (tarnwick soak-import / soak-pop):
 #   IMPMAIL: SOAK_IMPORT calls (default 10000), one message each;
 #   POP3:    one session retrieving SOAK_POP messages (default 10000) from a
-#            private Dovecot on 127.0.0.1:21104.
+#            private Dovecot on 127.0.0.1:21104;
+#   SMTP:    SOAK_SMTP sessions (default 10000) of one message each, to
+#            smtp-sink on 127.0.0.1:SOAK_SMTP_PORT (default 22530), every
+#            transaction dumped to a file of its own.
 # Checks that every message arrives exactly once (by its Message-ID or its
 # marker line), that the handle count ends where it started (within 2) and
 # that private bytes grow by less than SOAK_MEMORY_SLACK (default 4 MB).
@@ -11,6 +14,8 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 import_count=${SOAK_IMPORT:-10000}
 pop_count=${SOAK_POP:-10000}
+smtp_count=${SOAK_SMTP:-10000}
+smtp_port=${SOAK_SMTP_PORT:-22530}
 slack=${SOAK_MEMORY_SLACK:-4194304}
 status=0
 
@@ -100,6 +105,44 @@ left = sum(len(os.listdir(os.path.join(maildir, s))) for s in ("new", "cur"))
 ok = sorted(seen) == list(range(count)) and all(v == 1 for v in seen.values()) and left == 0
 print(f"  POP3 x {count}: {len(seen)} distinct messages in files, {left} left on the server "
       f"{'each once' if ok else 'MISSING, DUPLICATED OR LEFT'}")
+sys.exit(0 if ok else 1)
+PY
+  rm -rf "$d"
+  bash "$TARN_ROOT/scripts/dovecot.sh" stop "$dovecot_dir"
+  trap - EXIT
+fi
+
+if [ "$smtp_count" -gt 0 ]; then
+  d=$(bench_dir soaksmtp)
+  dumps="$d/dumps"
+  mkdir -p "$dumps"
+  chmod 777 "$dumps"
+  smtp-sink -u postfix -d "$dumps/%M." 127.0.0.1:"$smtp_port" 64 &
+  sink=$!
+  trap 'kill $sink 2>/dev/null || true' EXIT
+  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$smtp_port") 2>/dev/null && break; sleep 0.1; done
+  t0=$(now)
+  out=$(host soak-smtp 127.0.0.1 "$smtp_port" soak.test 'C:\tarnbench\soaksmtp' \
+        'C:\tarnbench\soaksmtp\smtp.log' 1 "$smtp_count" 1000 | tr -d '\r') || true
+  t1=$(now)
+  echo "SMTP soak: $smtp_count sessions in $(python3 -c "print('%.1f' % ($t1 - $t0))") s"
+  echo "$out" | grep -E '^(after session|at the end|failed)' | sed 's/^/    /'
+  echo "$out" | grep -E ' sessions, ' | sed 's/^/  /'
+  flat "$(echo "$out" | tail -1)" "SMTP x $smtp_count"
+  sleep 0.5  # the sink writes its last dump after the QUIT reply
+  kill $sink 2>/dev/null || true
+  wait $sink 2>/dev/null || true
+  trap - EXIT
+  python3 - "$dumps" "$smtp_count" <<'PY' || status=1
+import collections, os, re, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+seen = collections.Counter()
+for name in os.listdir(folder):
+    for m in re.findall(rb"^marker (\d+)\r?$", open(os.path.join(folder, name), "rb").read(), re.M):
+        seen[int(m)] += 1
+ok = sorted(seen) == list(range(count)) and all(v == 1 for v in seen.values())
+print(f"  SMTP x {count}: {len(seen)} distinct messages at the sink, {sum(seen.values())} in all "
+      f"{'each once' if ok else 'MISSING OR DUPLICATED'}")
 sys.exit(0 if ok else 1)
 PY
   rm -rf "$d"

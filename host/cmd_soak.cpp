@@ -4,6 +4,8 @@
 //   soak-import: IMPMAIL until it returns -1, a sample every N calls.
 //   soak-pop:    one POP3 session (initPopMail, getPopMail), a sample every
 //                N messages, on the progress pair of each RETR.
+//   soak-smtp:   many SMTP sessions (one initSmtpMail, a ConnectToHost
+//                each), a sample every N sessions.
 // Each prints the samples and a closing line
 //   "handles first..last (max M), private bytes first..last (max M)"
 // with the first sample taken after the first call or message, once the
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -200,4 +203,125 @@ int cmdSoakPop(const Args& args)
     std::printf("%ld of %ld messages retrieved%s\n", retrieved, count, complete ? ", quit accepted" : "");
     printSummary(samples);
     return complete ? 0 : 1;
+}
+
+namespace {
+
+bool writeFileBytes(const std::string& path, const std::string& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+// How one SMTP session ended, from its progress pairs.
+enum class SessionEnd { Accepted, NotAccepted, NoEnd };
+
+SessionEnd awaitSessionEnd(HWND window, int base)
+{
+    bool connected = false, contentSent = false, refused = false;
+    DWORD last = GetTickCount();
+    while (GetTickCount() - last < 300000) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd != window || msg.message != static_cast<UINT>(base + 1023)) {
+                DispatchMessageA(&msg);
+                continue;
+            }
+            last = GetTickCount();
+            int w = static_cast<int>(msg.wParam), l = static_cast<int>(msg.lParam);
+            if (w == 0 && l == 1)
+                connected = true;
+            else if (w == 0 && l == 100)
+                contentSent = true;
+            else if (l == -1 || (w == -1 && l == 10))
+                refused = true;
+            // A session that never connected ends on its failure pair.
+            if ((w == 0 && l == 500) || (w == 10 && l == -1) || (w == 100 && l == -1 && !connected))
+                return contentSent && !refused ? SessionEnd::Accepted : SessionEnd::NotAccepted;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
+    }
+    return SessionEnd::NoEnd;
+}
+
+}  // namespace
+
+// soak-smtp: initSmtpMail once, then `count` sessions one after the other,
+// each with the message file rewritten to carry its number ("Message-ID:
+// <soakN@...>" and a line "marker N"), so the receiving side can check that
+// every message arrived once.
+int cmdSoakSmtp(const Args& args)
+{
+    if (args.size() < 7 || args.size() > 8)
+        return usageError("soak-smtp");
+    const std::string& folder = args[3];
+    long count = std::atol(args[6].c_str());
+    long every = args.size() == 8 ? std::atol(args[7].c_str()) : 1000;
+    if (every < 1)
+        every = 1;
+    Library dll("postgate.dll");
+    auto init = dll.get<postgate::InitSmtpMail>("initSmtpMail");
+    auto connect = dll.get<postgate::ConnectToHost>("ConnectToHost");
+    if (!init || !connect)
+        return 1;
+    const int base = WM_USER;
+    HWND window = CreateWindowA("STATIC", "tarnwick soak-smtp", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    if (!window)
+        return 1;
+    const std::string envelope = folder + "\\soak.env";
+    const std::string message = folder + "\\soak.msg";
+    if (!writeFileBytes(envelope, "<soak@" + args[2] + ">\r\n<sink@sink.test>\r\n")) {
+        std::fprintf(stderr, "tarnwick: cannot write %s\n", envelope.c_str());
+        return 1;
+    }
+    init(window, base, folder.c_str(), args[0].c_str(), args[0].c_str(), args[4].c_str(),
+         std::atoi(args[5].c_str()), std::atoi(args[1].c_str()), args[2].c_str());
+    std::vector<Sample> samples;
+    long accepted = 0, notAccepted = 0, refusedCalls = 0;
+    for (long i = 0; i < count; ++i) {
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "From: <soak@%s>\r\nTo: <sink@sink.test>\r\nMessage-ID: <soak%ld@%s>\r\n"
+                      "Subject: soak %ld\r\n\r\nmarker %ld\r\n",
+                      args[2].c_str(), i, args[2].c_str(), i, i);
+        if (!writeFileBytes(message, text)) {
+            std::fprintf(stderr, "tarnwick: cannot write %s\n", message.c_str());
+            break;
+        }
+        // The worker leaves the library just after its last pair; a call
+        // in that moment is refused with 0 and is made again.
+        int rc;
+        for (int tries = 0; (rc = connect(envelope.c_str(), message.c_str())) == 0 && tries < 200; ++tries) {
+            ++refusedCalls;
+            Sleep(5);
+        }
+        if (rc != 1) {
+            std::printf("failed: ConnectToHost gave %d for session %ld\n", rc, i);
+            break;
+        }
+        SessionEnd end = awaitSessionEnd(window, base);
+        if (end == SessionEnd::NoEnd) {
+            std::printf("failed: session %ld did not end\n", i);
+            break;
+        }
+        (end == SessionEnd::Accepted ? accepted : notAccepted)++;
+        if (i == 0 || (i + 1) % every == 0) {
+            samples.push_back(takeSample(i + 1));
+            printSample("after session", samples.back());
+        }
+    }
+    Sleep(200);  // the worker thread leaves the library after its last pair
+    if (auto destroy = dll.get<void __stdcall()>("DestroyIt"))
+        destroy();
+    DestroyWindow(window);
+    samples.push_back(takeSample(accepted + notAccepted));
+    printSample("at the end", samples.back());
+    std::printf("%ld sessions, %ld accepted, %ld not accepted, %ld calls made again\n",
+                accepted + notAccepted, accepted, notAccepted, refusedCalls);
+    printSummary(samples);
+    return accepted == count ? 0 : 1;
 }

@@ -39,6 +39,7 @@ int cmdExportMail(const Args& args);
 // Soak runs with handle and memory samples (cmd_soak.cpp).
 int cmdSoakImport(const Args& args);
 int cmdSoakPop(const Args& args);
+int cmdSoakSmtp(const Args& args);
 
 // POP3 retrieval (cmd_popfetch.cpp).
 int cmdFetchPop(const Args& args);

@@ -54,7 +54,7 @@ inline void fuzzRemoveFolder(const std::string& folder)
 }
 
 // A private scratch folder for decoders that write files beside their
-// input: /tmp/tarnfuzz.<pid>, made once per process and entered, so every
+// input: /dev/shm/tarnfuzz.<pid> (or /tmp/...), made once per process and entered, so every
 // file lands in it. libFuzzer may end the process without running exit
 // handlers, so each process first removes the folders of processes that
 // are gone. Corpus and artifact paths given to the driver must therefore
@@ -62,15 +62,22 @@ inline void fuzzRemoveFolder(const std::string& folder)
 inline const std::string& fuzzScratchFolder()
 {
     static const std::string folder = [] {
-        if (DIR* d = ::opendir("/tmp")) {
+        // In memory when the system has a memory file system: the files are
+        // written and read back on every execution.
+        struct stat st;
+        const std::string base = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
+                                         ::access("/dev/shm", W_OK) == 0
+                                     ? "/dev/shm"
+                                     : "/tmp";
+        if (DIR* d = ::opendir(base.c_str())) {
             while (dirent* e = ::readdir(d)) {
                 int pid = 0;
                 if (std::sscanf(e->d_name, "tarnfuzz.%d", &pid) == 1 && pid > 0 && ::kill(pid, 0) != 0)
-                    fuzzRemoveFolder(std::string("/tmp/") + e->d_name);
+                    fuzzRemoveFolder(base + "/" + e->d_name);
             }
             ::closedir(d);
         }
-        std::string made = "/tmp/tarnfuzz." + std::to_string(::getpid());
+        std::string made = base + "/tarnfuzz." + std::to_string(::getpid());
         if ((::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) || ::chdir(made.c_str()) != 0)
             std::abort();
         return made;

@@ -1,7 +1,8 @@
 #include "lzw.h"
 
 #include <algorithm>
-#include <vector>
+#include <cstring>
+#include <memory>
 
 namespace lzw {
 
@@ -53,14 +54,18 @@ struct Encoder::State {
     std::uint64_t ratio = 0;  // bytesIn / bytesOut * 256 at the last check, 0 after a clear
     int hashShift;            // 32 - hash bits
     std::uint32_t hashMask;
-    std::vector<std::uint32_t> keys;  // (prefix << 8 | byte) + 1, 0 = free slot
-    std::vector<std::uint16_t> codes;
+    // Tables as zeroed arrays: a stream's tables are made in one piece,
+    // not element by element (a short stream at 16 bits would otherwise
+    // spend most of its time filling them).
+    std::size_t slots;
+    std::unique_ptr<std::uint32_t[]> keys;  // (prefix << 8 | byte) + 1, 0 = free slot
+    std::unique_ptr<std::uint16_t[]> codes;
 
     explicit State(int mb)
         : maxBits(std::clamp(mb, kMinBits, kMaxBits)), maxEntries(1 << maxBits),
           limit(widthLimit(kMinBits, maxBits)), hashShift(32 - hashBits(maxBits)),
-          hashMask((1u << hashBits(maxBits)) - 1), keys(hashMask + 1, 0),
-          codes(hashMask + 1, 0) {}
+          hashMask((1u << hashBits(maxBits)) - 1), slots(std::size_t{hashMask} + 1),
+          keys(new std::uint32_t[slots]()), codes(new std::uint16_t[slots]()) {}
 
     void header(std::string& out)
     {
@@ -116,7 +121,7 @@ struct Encoder::State {
             return;
         }
         ratio = 0;
-        std::fill(keys.begin(), keys.end(), 0u);
+        std::memset(keys.get(), 0, slots * sizeof keys[0]);
         freeEntry = kFirstFree;
         clearPending = true;
         output(kClear, out);
@@ -194,9 +199,9 @@ struct Decoder::State {
     int groupCodes = 0;
     int skipBits = 0;          // padding still to pass after a width change
     // Sized by the header: 1 << maxBits entries.
-    std::vector<std::uint16_t> prefix;
-    std::vector<std::uint8_t> suffix;
-    std::vector<std::uint8_t> stack;
+    std::unique_ptr<std::uint16_t[]> prefix;
+    std::unique_ptr<std::uint8_t[]> suffix;
+    std::unique_ptr<std::uint8_t[]> stack;
 
     void readHeader(std::uint8_t b)
     {
@@ -214,9 +219,9 @@ struct Decoder::State {
         }
         blockMode = (header[2] & kBlockMode) != 0;
         maxEntries = 1 << maxBits;
-        prefix.assign(maxEntries, 0);
-        suffix.assign(maxEntries, 0);
-        stack.resize(maxEntries);
+        prefix.reset(new std::uint16_t[maxEntries]());
+        suffix.reset(new std::uint8_t[maxEntries]());
+        stack.reset(new std::uint8_t[maxEntries]());
         for (int i = 0; i < 256; ++i)
             suffix[i] = static_cast<std::uint8_t>(i);
         bits = kMinBits;
@@ -253,7 +258,7 @@ struct Decoder::State {
             return;
         }
         const int incoming = c;
-        std::size_t sp = stack.size();
+        std::size_t sp = static_cast<std::size_t>(maxEntries);
         if (c >= freeEntry) {
             if (c > freeEntry) {
                 status = Status::kCorrupt;
@@ -276,7 +281,7 @@ struct Decoder::State {
         }
         lastFirstByte = c;
         stack[--sp] = static_cast<std::uint8_t>(c);
-        out.append(reinterpret_cast<const char*>(stack.data()) + sp, stack.size() - sp);
+        out.append(reinterpret_cast<const char*>(stack.get()) + sp, static_cast<std::size_t>(maxEntries) - sp);
         if (freeEntry < maxEntries) {
             prefix[freeEntry] = static_cast<std::uint16_t>(previous);
             suffix[freeEntry] = static_cast<std::uint8_t>(lastFirstByte);

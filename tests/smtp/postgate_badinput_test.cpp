@@ -59,19 +59,23 @@ std::set<DWORD> ownThreads()
     return ids;
 }
 
-// Nothing joins the session threads: wait (at most ten seconds) until only
-// the threads of `before` run, so that no session thread meets the unloading
-// of the library.
-void waitForThreads(const std::set<DWORD>& before)
+// Nothing joins the session threads: waits (at most ten seconds) until only
+// the threads of `before` run, so that no session thread meets the next row
+// or the unloading of the library.
+bool threadsEnded(const std::set<DWORD>& before)
 {
     for (int i = 0; i < 500; ++i) {
         std::set<DWORD> now = ownThreads();
         if (std::includes(before.begin(), before.end(), now.begin(), now.end()))
-            return;
+            return true;
         Sleep(20);
     }
-    ADD_FAILURE() << "a session thread is still running";
+    return false;
 }
+
+// Where no relay listens: a privileged port nothing here serves, so that a
+// port just released cannot meanwhile be taken by another program's server.
+constexpr int kNoRelayPort = 1;
 
 // A string argument that may be null.
 struct Arg {
@@ -221,12 +225,12 @@ void runRows(Library& lib, const std::vector<Row>& rows)
         std::optional<ScriptServer> server;
         if (!row.relay.empty())
             server.emplace(steps(row.relay));
-        int port = c.port ? *c.port : (server ? server->port() : testsupport::unusedPort()) + c.portOffset;
+        int port = c.port ? *c.port : (server ? server->port() : kNoRelayPort) + c.portOffset;
         HWND hwnd = c.window ? static_cast<HWND>(window.handle()) : c.otherWindow;
         EXPECT_EQ(lib.init(hwnd, c.eventBase, c.folder.c(), c.hostName.c(), c.hostAddress.c(), c.logFile.c(),
                            c.level, port, c.heloDomain.c()),
                   1);
-        EXPECT_EQ(lib.connect(c.envelopePath.c(), c.messagePath.c()), 1);
+        ASSERT_EQ(lib.connect(c.envelopePath.c(), c.messagePath.c()), 1);
         if (c.window) {
             EXPECT_EQ(window.waitForEnd(c.eventBase, 30000), row.pairs);
         } else {
@@ -236,7 +240,9 @@ void runRows(Library& lib, const std::vector<Row>& rows)
         if (server) {
             EXPECT_EQ(server->received(), row.received);
         }
-        waitForThreads(before);  // the session's last lines are written by now
+        // The session's last lines are written by now. A session that does
+        // not end would make every later row wait: stop here.
+        ASSERT_TRUE(threadsEnded(before)) << "the session thread is still running";
 
         std::string log = c.logFile.text();
         if (!c.noLog) {

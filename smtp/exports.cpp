@@ -8,8 +8,9 @@
 //     export returns; a null string counts as empty.
 //   - initSmtpMail(window, eventBase, folder, hostName, hostAddress,
 //     logFile, logLevel, port, heloDomain) returns 1. The folder holds at
-//     most 199 characters (past that refusals are not recorded), the log
-//     file path at most 199 (past that the log stays silent).
+//     most 199 characters (past that, or empty, refusals are not
+//     recorded), the log file path at most 199 (past that the log stays
+//     silent).
 //   - ConnectToHost(envelopePath, messagePath) returns -1 before
 //     initSmtpMail, 1 when the session started, 0 when it could not start
 //     or a session still runs (refused). The outcome comes as progress

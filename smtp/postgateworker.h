@@ -74,8 +74,8 @@ public:
     // Library-wide values of the exports, copied into the worker so that a
     // later initSmtpMail never changes them under a running session.
     std::string heloDomain;
-    std::string folder;          // at most kFolderSize - 1 characters are used
-    bool folderTooLong = false;  // longer: refusals cannot be recorded
+    std::string folder;           // at most kFolderSize - 1 characters are used
+    bool folderUnusable = false;  // empty or longer: refusals cannot be recorded
     std::string envelopePath;
     std::string messagePath;
 

@@ -75,10 +75,15 @@ int initSmtpMail(const InitSettings& s)
     w.useHostName = s.hostAddress.empty();
     // Limit: the folder holds at most 199 characters. A longer one is not
     // cut to another folder's name: refusals then cannot be recorded, and
-    // each one says so in the log with the path it would have had.
+    // each one says so in the log with the path it would have had. An empty
+    // (or null) folder would put "smtp.bad" at the root of the current
+    // drive, outside every folder the host named: refused the same way.
     w.folder = s.folder;
-    if (s.folder.size() >= kFolderSize) {
-        w.folderTooLong = true;
+    if (s.folder.empty()) {
+        w.folderUnusable = true;
+        theLogger->write("No folder given, refusals will not be recorded", 1);
+    } else if (s.folder.size() >= kFolderSize) {
+        w.folderUnusable = true;
         theLogger->write("Folder name too long, refusals will not be recorded", 1);
     }
     return 1;

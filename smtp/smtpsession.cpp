@@ -289,7 +289,7 @@ private:
     void recordRefusal(const std::string& r)
     {
         std::string path = w_.folder + "\\smtp.bad";
-        if (!w_.refusalFile && !w_.folderTooLong)
+        if (!w_.refusalFile && !w_.folderUnusable)
             w_.refusalFile = std::fopen(path.c_str(), "w+b");
         if (!w_.refusalFile) {
             log("Error - Unable to open  " + path, 1);

@@ -52,8 +52,9 @@ std::unique_ptr<net::Transport> shortSendSocket(int limit);
 
 // A scripted transport: each waitForData/receive pair takes the next
 // scripted receive (bytes, or a failure with its error number); an empty
-// script means the peer has closed. Sends are recorded; failSendAfter
-// makes every send after that many fail with sendError.
+// script means the peer has closed, or, with silentAtEnd, that the peer
+// falls silent (every later wait times out). Sends are recorded;
+// failSendAfter makes every send after that many fail with sendError.
 class FakeTransport : public net::Transport {
 public:
     struct Receive {
@@ -66,17 +67,26 @@ public:
     int failSendAfter = -1;
     int sendError = 10053;
     bool closed = false;
+    bool silentAtEnd = false;
+    bool closedWithLinger = false;
+    int lingerSeconds = -1;
 
     bool setPort(int) override { return true; }
     bool open() override { return true; }
     bool setHostName(const std::string&) override { return true; }
     bool setHostAddress(const std::string&) override { return true; }
     bool connect() override { return true; }
-    bool waitForData(int, int) override { return true; }
+    bool waitForData(int, int) override { return !(silentAtEnd && next_ >= receives.size()); }
     int receive(net::ByteBuffer& buffer, int max) override;
     int send(const net::ByteBuffer& buffer, int count) override;
     int lastError() const override { return error_; }
-    bool close(bool, int) override { closed = true; return true; }
+    bool close(bool linger, int seconds) override
+    {
+        closed = true;
+        closedWithLinger = linger;
+        lingerSeconds = seconds;
+        return true;
+    }
 
 private:
     std::size_t next_ = 0;

@@ -6,7 +6,10 @@ namespace net {
 
 void notifyHost(void* hostWindow, int eventBase, int wParam, int lParam)
 {
-    PostMessageA(static_cast<HWND>(hostWindow), static_cast<UINT>(eventBase + kProgressOffset),
+    // Unsigned: a host's event base near the top of the range wraps, as the
+    // message number it names does, instead of overflowing.
+    UINT message = static_cast<UINT>(eventBase) + static_cast<UINT>(kProgressOffset);
+    PostMessageA(static_cast<HWND>(hostWindow), message,
                  static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
 }
 

@@ -16,7 +16,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
 fi
 export TARN_SOURCE_DIR="${TARN_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
 export WINEARCH=win32
-export WINEDEBUG=-all
+export WINEDEBUG="${TARN_WINEDEBUG:--all}"  # TARN_WINEDEBUG: channels for a diagnosis
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/.tarn-ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"

@@ -2,7 +2,7 @@
 // reply taken line by line, every other reply taken whole, the ending.
 #include "etrnsession.h"
 
-#include "wsocket.h"
+#include "wthread.h"
 
 namespace etrn {
 
@@ -27,7 +27,7 @@ public:
     {
         net::WThread::setThreadName("ETRN Client");
         w_.stop = false;
-        w_.socket = o_.makeSocket ? o_.makeSocket() : std::make_unique<net::WSocket>();
+        w_.socket = o_.makeSocket ? o_.makeSocket() : net::makeSessionSocket();
         net::Transport* s = w_.socket.get();
         if (!s || !s->setPort(w_.port & 0xFFFF) || !s->open())
             return 0;
@@ -39,7 +39,7 @@ public:
             s->close(false, 0);
             return -1;
         }
-        ehloName_ = o_.localName ? o_.localName() : net::WSocket::localHostName();
+        ehloName_ = o_.localName ? o_.localName() : net::localHostName();
         w_.state = kWaitGreeting;
         w_.receiveBuffer.assign(kReceiveSize, '\0');
         receiveLoop();

@@ -54,4 +54,9 @@ public:
 // in the Windows build (wsocket.cpp). Never null there.
 std::unique_ptr<Transport> makeSessionSocket();
 
+// The local host name as the platform's sockets give it, "" when it cannot
+// be had; at most 255 characters. WSocket::localHostName in the Windows
+// build.
+std::string localHostName();
+
 }  // namespace net

@@ -335,4 +335,6 @@ int WSocket::localPort() const
 
 std::unique_ptr<Transport> makeSessionSocket() { return std::make_unique<WSocket>(); }
 
+std::string localHostName() { return WSocket::localHostName(); }
+
 }  // namespace net

@@ -1,18 +1,10 @@
+// The pre-processor logs over the C runtime; the clock is the platform's
+// (localclock.cpp).
 #include "prelog.h"
-
-#include <windows.h>
 
 #include <cstdarg>
 
 namespace tarn {
-
-LocalTime localTimeNow()
-{
-    SYSTEMTIME st;
-    GetLocalTime(&st);
-    return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond,
-                     st.wMilliseconds};
-}
 
 void formatLogPrefix(const LocalTime& t, char* out, std::size_t size)
 {

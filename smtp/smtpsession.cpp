@@ -6,7 +6,7 @@
 
 #include "errortext.h"
 #include "notifyhost.h"
-#include "wsocket.h"
+#include "wthread.h"
 
 #include <cstdio>
 #include <cstring>
@@ -71,7 +71,7 @@ private:
         pending_.clear();
         net::WThread::setThreadName("SMTP Client");
 
-        w_.socket = o_.makeSocket ? o_.makeSocket() : std::make_unique<net::WSocket>();
+        w_.socket = o_.makeSocket ? o_.makeSocket() : net::makeSessionSocket();
         net::Transport* s = w_.socket.get();
         if (!s) {
             log("Could not create SMTP client socket!", 1);

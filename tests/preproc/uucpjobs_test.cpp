@@ -6,13 +6,24 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#include <cstdio>
 
 using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 namespace {
+
+// Folders end in their separator here, as the exports leave them: a
+// backslash on Windows, a slash in the native build. The logs are text
+// files: CR LF line ends on Windows only.
+#ifdef _WIN32
+const std::string kSep = "\\";
+const std::string kEol = "\r\n";
+#else
+const std::string kSep = "/";
+const std::string kEol = "\n";
+#endif
 
 std::string bytes(std::initializer_list<int> b)
 {
@@ -64,7 +75,7 @@ TEST(JobCounter, IsStoredAsFourLittleEndianBytes)
     EXPECT_EQ(readFile(path), bytes({0x0f, 0x27, 0, 0}));
     ASSERT_TRUE(tarn::writeCounter(path, 1));
     EXPECT_EQ(readFile(path), bytes({1, 0, 0, 0}));
-    EXPECT_FALSE(tarn::writeCounter(dir.file("nofolder\\export.dat"), 1));
+    EXPECT_FALSE(tarn::writeCounter(dir.file("nofolder" + kSep + "export.dat"), 1));
 }
 
 TEST(JobNumbers, FirstFreeCountsOnAndWrapsAfter9999)
@@ -112,7 +123,7 @@ TEST(JobNumbers, AnyOfTheThreeFilesOrAFolderTakesANumber)
     writeFile(dir.file("00471.CMD"), "x");
     writeFile(dir.file("rmail.z"), "x");
     writeFile(dir.file("0000.CMD"), "x");  // never a job number
-    tarn::TakenNumbers taken = tarn::takenJobNumbers(dir.path() + "\\");
+    tarn::TakenNumbers taken = tarn::takenJobNumbers(dir.path() + kSep);
     EXPECT_EQ(taken.count(), 3u);
     EXPECT_TRUE(taken.test(42));
     EXPECT_TRUE(taken.test(43));
@@ -136,7 +147,7 @@ TEST(JobFiles, MailAndNewsTextsAreExact)
 TEST(JobFiles, FailedExecuteFileTakesBackTheCommandFile)
 {
     testsupport::TestDir dir;
-    std::string out = dir.path() + "\\";
+    std::string out = dir.path() + kSep;
     dir.subdir("0007.XQT");  // cannot be created as a file
     EXPECT_EQ(tarn::writeJobFiles(out, 200, tarn::kMailJob, 7, "gate", "rmail a"),
               tarn::JobFileError::kExecuteFile);
@@ -157,8 +168,8 @@ TEST(JobFiles, FailedExecuteFileTakesBackTheCommandFile)
 class QueueJob : public ::testing::Test {
 protected:
     testsupport::TestDir dir;
-    std::string out = dir.subdir("out") + "\\";
-    std::string work = dir.subdir("work") + "\\";
+    std::string out = dir.subdir("out") + kSep;
+    std::string work = dir.subdir("work") + kSep;
     tarn::PreLog log;
     bool dataOk = true;
 
@@ -202,19 +213,19 @@ TEST_F(QueueJob, UnreadableCounterIsLoggedAndStartsAtOne)
     EXPECT_EQ(tarn::queueJob(request(), log), 1);
     EXPECT_EQ(readFile(work + "export.dat"), bytes({1, 0, 0, 0}));
     std::string text = logText();
-    EXPECT_NE(text.find("\tcounter unreadable\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\tcounter unreadable" + kEol), std::string::npos) << text;
 }
 
 TEST_F(QueueJob, UnwritableCounterKeepsTheJob)
 {
-    CreateDirectoryA((work + "export.dat").c_str(), nullptr);  // cannot be opened as a file
+    dir.subdir("work" + kSep + "export.dat");  // cannot be opened as a file
     EXPECT_EQ(tarn::queueJob(request(), log), 1);
     EXPECT_TRUE(fileExists(out + "0001.CMD"));
     EXPECT_TRUE(fileExists(out + "0001.XQT"));
     EXPECT_TRUE(fileExists(out + "0001.DAT"));
     std::string text = logText();
-    EXPECT_NE(text.find("\tcounter unreadable\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\tcounter unwritable\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\tcounter unreadable" + kEol), std::string::npos) << text;
+    EXPECT_NE(text.find("\tcounter unwritable" + kEol), std::string::npos) << text;
 }
 
 }  // namespace

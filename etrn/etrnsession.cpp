@@ -69,8 +69,8 @@ private:
                 if (w_.stop)
                     return;
             }
-            if (count == 0)
-                return;
+            if (count == 0 || pending_.size() > net::kReplyLimit)
+                return;  // closed, or a reply without end that is too long
         }
     }
 

@@ -7,6 +7,7 @@
 // Error numbers and their texts: errortext.h.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +54,11 @@ public:
 // The platform's session socket, for sessions not given another: WSocket
 // in the Windows build (wsocket.cpp). Never null there.
 std::unique_ptr<Transport> makeSessionSocket();
+
+// The longest reply text the sessions keep while they wait for its line
+// end. A server that sends more without CR LF is broken or hostile; the
+// session ends as on a failed receive instead of holding all it sends.
+constexpr std::size_t kReplyLimit = 65536;
 
 // The local host name as the platform's sockets give it, "" when it cannot
 // be had; at most 255 characters. WSocket::localHostName in the Windows

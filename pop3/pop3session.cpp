@@ -145,6 +145,9 @@ private:
                         return commonEnding();
                 }
             }
+            if (w_.state != kWaitRetr && pending_.size() > net::kReplyLimit &&
+                pending_.find("\r\n") == std::string::npos)
+                return replyTooLong();
             if (received_ == 0) {
                 closeMessageFile();
                 log("POP3 Client closed.", 8);
@@ -410,6 +413,13 @@ private:
             std::snprintf(text, sizeof text, "POP3 Client receive error %d", error);
             log(text, 1);
         }
+        return commonEnding();
+    }
+
+    int replyTooLong()
+    {
+        notify(101, -1);
+        log("POP3 Client closed, reply without line end too long.", 1);
         return commonEnding();
     }
 

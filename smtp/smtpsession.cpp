@@ -121,6 +121,8 @@ private:
             if (pending_.find("\r\n") == std::string::npos) {
                 if (count == 0)
                     return relayClosed();
+                if (pending_.size() > net::kReplyLimit)
+                    return replyTooLong();
                 continue;
             }
             if (w_.state == AwaitHelo) {
@@ -390,6 +392,13 @@ private:
             log("SMTP Client closed, Connection reset by peer.", 5);
         else
             log(net::errorText(error), 1);
+        closing();
+    }
+
+    void replyTooLong()
+    {
+        notify(101, -1);
+        log("SMTP Client closed, reply without line end too long.", 1);
         closing();
     }
 

@@ -81,6 +81,9 @@ public:
         return true;
     }
 
+    // Events the session has not taken yet.
+    std::size_t eventsLeft() const { return script_.size(); }
+
     std::vector<std::string> sent;
     std::function<void(const std::string&)> onSend;
     int closes = 0;

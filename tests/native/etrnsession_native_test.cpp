@@ -19,6 +19,7 @@ struct Outcome {
     Commands sent;
     int closes = 0;
     bool done = false;
+    std::size_t eventsLeft = 0;  // server events never taken
 };
 
 // `whole` keeps a multi-line reply in one receive, where the session takes
@@ -59,6 +60,7 @@ Outcome run(const std::vector<Event>& events, std::size_t split, bool connects =
     out.done = w.done;
     out.sent = t->sent;
     out.closes = t->closes;
+    out.eventsLeft = t->eventsLeft();
     return out;
 }
 
@@ -138,6 +140,28 @@ TEST(EtrnSessionNative, CloseResetOrSilenceAfterEveryReplyEndsTheSession)
             EXPECT_TRUE(o.done);
             EXPECT_EQ(o.closes, 1);
         }
+    }
+}
+
+// A server that sends on and on without a line end, in the greeting or in
+// the EHLO reply (read line by line): the session ends at the reply limit
+// instead of holding all of it.
+TEST(EtrnSessionNative, EndlessReplyWithoutLineEndEndsTheSessionAtTheLimit)
+{
+    for (const std::vector<std::string>& before :
+         {std::vector<std::string>{}, std::vector<std::string>{"220 hi\r\n", "250-one\r\n"}}) {
+        std::vector<Event> events;
+        for (const std::string& b : before)
+            events.push_back(reply(b));
+        for (int i = 0; i < 400; ++i)
+            events.push_back(wholeReply(std::string(1000, 'x')));
+        events.push_back(reply("\r\n"));
+        Outcome o = run(events, 0);
+        EXPECT_EQ(o.result, 0);
+        EXPECT_TRUE(o.done);
+        EXPECT_EQ(o.closes, 1);
+        EXPECT_GT(o.eventsLeft, 300u);
+        EXPECT_EQ(o.sent.size(), before.empty() ? 0u : 1u);  // EHLO at most
     }
 }
 

@@ -26,6 +26,7 @@ struct Outcome {
     Pairs pairs;
     std::vector<std::string> sent;
     std::map<std::string, std::string> files;  // complete files only
+    std::size_t eventsLeft = 0;                 // server events never taken
 };
 
 class MemoryFile : public pop3::MessageFile {
@@ -82,6 +83,7 @@ Outcome run(const std::vector<ServerEvent>& events, std::size_t split)
     EXPECT_EQ(pop3::runPop3Session(w, o), 0);
     out.pairs = progress.pairs;
     out.sent = t->sent;
+    out.eventsLeft = t->eventsLeft();
     EXPECT_EQ(t->closes, 1);
     EXPECT_FALSE(w.busy);
     return out;
@@ -189,6 +191,29 @@ TEST(Pop3SessionNative, CloseResetOrSilenceInEveryStateEndsTheSessionAndDeletesN
             // ending), but stays on the server.
             EXPECT_EQ(o.files.count("box/1.msg") == 1 && o.files.at("box/1.msg") == kMsg1, k >= 5);
         }
+    }
+}
+
+// A server that sends on and on without a line end, before the greeting's
+// end or a later reply's: the session stops holding it at the reply limit
+// and ends as on a failed receive, with nothing retrieved or deleted.
+TEST(Pop3SessionNative, EndlessReplyWithoutLineEndEndsTheSessionAtTheLimit)
+{
+    for (std::size_t k : {0, 2}) {
+        SCOPED_TRACE("after " + std::to_string(k) + " replies");
+        std::vector<ServerEvent> events;
+        for (std::size_t i = 0; i < k; ++i)
+            events.push_back(bytes("+OK\r\n"));
+        for (int i = 0; i < 400; ++i)
+            events.push_back(bytes(std::string(1000, 'x')));
+        events.push_back(bytes("\r\n"));
+        Outcome o = run(events, 0);
+        ASSERT_GE(o.pairs.size(), 2u);
+        EXPECT_EQ(o.pairs[o.pairs.size() - 2], std::make_pair(101, -1));
+        EXPECT_EQ(o.pairs.back(), std::make_pair(0, 500));
+        EXPECT_GT(o.eventsLeft, 300u);
+        EXPECT_EQ(o.sent.size(), k);  // USER and PASS, nothing after
+        EXPECT_TRUE(o.files.empty());
     }
 }
 

@@ -65,6 +65,7 @@ struct Outcome {
     std::string bad;   // "smtp.bad", "-" when there is none
     std::string log;   // the session log, timestamps included
     int closes = 0;
+    std::size_t eventsLeft = 0;  // server events the session never took
 };
 
 // A reply (or other event) of a dialogue; `whole` keeps a multi-line reply
@@ -143,6 +144,7 @@ public:
         for (const std::string& b : t->sent)
             out.wire += b;
         out.closes = t->closes;
+        out.eventsLeft = t->eventsLeft();
         out.bad = ::access(badPath.c_str(), F_OK) == 0 ? readAll(badPath) : "-";
         out.log = readAll(dir.path + "/session.log");
         return out;
@@ -366,6 +368,32 @@ TEST(SmtpSessionNative, CloseResetOrSilenceAfterEveryReplyEndsTheSession)
                 EXPECT_TRUE(o.sends.empty());
             EXPECT_EQ(o.closes, 1);
         }
+    }
+}
+
+// A relay that sends on and on without a line end: the session stops
+// holding it at the reply limit and ends as on a failed receive, in the
+// greeting, the HELO reply (read line by line) and a later reply alike.
+TEST(SmtpSessionNative, EndlessReplyWithoutLineEndEndsTheSessionAtTheLimit)
+{
+    const std::vector<std::string> replies = {"220 hi\r\n", "250 relay\r\n", "250 ok\r\n"};
+    Runner r;
+    for (std::size_t k = 0; k < replies.size(); ++k) {
+        SCOPED_TRACE("after " + std::to_string(k) + " replies");
+        std::vector<Event> events;
+        for (std::size_t i = 0; i < k; ++i)
+            events.push_back(reply(replies[i]));
+        for (int i = 0; i < 400; ++i)  // 400 KB, then a line end that must not be reached
+            events.push_back(wholeReply(std::string(1000, 'x')));
+        events.push_back(reply("\r\n"));
+        Outcome o = r.run(events, 0);
+        ASSERT_GE(o.pairs.size(), 2u);
+        EXPECT_EQ(o.pairs[o.pairs.size() - 2], std::make_pair(101, -1));
+        EXPECT_EQ(o.pairs.back(), std::make_pair(0, 500));
+        EXPECT_NE(o.log.find("\t1\tSMTP Client closed, reply without line end too long.\n"),
+                  std::string::npos) << o.log;
+        EXPECT_GT(o.eventsLeft, 300u);  // stopped near 64 KB, not at the end
+        EXPECT_EQ(o.closes, 1);
     }
 }
 

@@ -1,7 +1,5 @@
 #include "filecopy.h"
 
-#include <io.h>
-
 #include <vector>
 
 namespace tarn {
@@ -33,12 +31,6 @@ bool writeAll(std::FILE* to, const void* data, std::size_t size)
     if (size > 0 && std::fwrite(data, 1, size, to) != size)
         return false;
     return std::fflush(to) == 0;
-}
-
-bool truncateFile(std::FILE* file, long size)
-{
-    std::fflush(file);
-    return _chsize(_fileno(file), size) == 0;
 }
 
 }  // namespace tarn

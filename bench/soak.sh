@@ -122,11 +122,17 @@ if [ "$smtp_count" -gt 0 ]; then
   trap 'kill $sink 2>/dev/null || true' EXIT
   for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$smtp_port") 2>/dev/null && break; sleep 0.1; done
   t0=$(now)
-  out=$(host soak-smtp 127.0.0.1 "$smtp_port" soak.test 'C:\tarnbench\soaksmtp' \
-        'C:\tarnbench\soaksmtp\smtp.log' 1 "$smtp_count" 1000 | tr -d '\r') || true
+  # Under Wine the host process has now and then stayed in its exit after
+  # thousands of sessions, its work done and reported: it is ended after a
+  # bound, and that is reported, not counted as a failure of the soak.
+  rc=0
+  out=$(TARN_WINE_TIMEOUT=$((smtp_count * 3 / 10 + 60)) host soak-smtp 127.0.0.1 "$smtp_port" \
+        soak.test 'C:\tarnbench\soaksmtp' 'C:\tarnbench\soaksmtp\smtp.log' 1 "$smtp_count" 1000 \
+        2>/dev/null | tr -d '\r') || rc=$?
   t1=$(now)
   echo "SMTP soak: $smtp_count sessions in $(python3 -c "print('%.1f' % ($t1 - $t0))") s"
-  echo "$out" | grep -E '^(after session|at the end|failed)' | sed 's/^/    /'
+  [ "$rc" -eq 137 ] && echo "    (the host process did not end by itself after its last line; it was ended)"
+  echo "$out" | grep -E "^(after session|at the end|5 s later|failed)" | sed "s/^/    /"
   echo "$out" | grep -E ' sessions, ' | sed 's/^/  /'
   flat "$(echo "$out" | tail -1)" "SMTP x $smtp_count"
   sleep 0.5  # the sink writes its last dump after the QUIT reply

@@ -44,7 +44,14 @@ output="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")"
 errors="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")"
 trap 'rm -f "$output" "$errors"' EXIT
 rc=0
-wine "$@" >"$output" 2>"$errors" || rc=$?
+# TARN_WINE_TIMEOUT (seconds): the program is ended after that long; what it
+# printed by then is still shown.
+if [ -n "${TARN_WINE_TIMEOUT:-}" ]; then
+  timeout -s KILL "$TARN_WINE_TIMEOUT" wine "$@" >"$output" 2>"$errors" || rc=$?
+  [ "$rc" -eq 137 ] && echo "wine-run: $1 ended after ${TARN_WINE_TIMEOUT} s" >>"$errors"
+else
+  wine "$@" >"$output" 2>"$errors" || rc=$?
+fi
 cat "$output"
 cat "$errors" >&2
 exit "$rc"

@@ -132,8 +132,8 @@ if [ "$smtp_count" -gt 0 ]; then
   t1=$(now)
   echo "SMTP soak: $smtp_count sessions in $(python3 -c "print('%.1f' % ($t1 - $t0))") s"
   [ "$rc" -eq 137 ] && echo "    (the host process did not end by itself after its last line; it was ended)"
-  echo "$out" | grep -E "^(after session|at the end|5 s later|handle types|failed)" | sed "s/^/    /"
-  echo "$out" | grep -E ' sessions, ' | sed 's/^/  /'
+  echo "$out" | grep -E "^(after session|at the end|5 s later|handle types|failed)" | sed "s/^/    /" || true
+  echo "$out" | grep -E ' sessions, ' | sed 's/^/  /' || true
   flat "$(echo "$out" | tail -1)" "SMTP x $smtp_count"
   sleep 0.5  # the sink writes its last dump after the QUIT reply
   kill $sink 2>/dev/null || true

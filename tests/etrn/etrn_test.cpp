@@ -5,15 +5,14 @@
 #include "etrnsession.h"
 #include "portsetting.h"
 #include "qflushlibrary.h"
+#include "processes.h"
 #include "scriptserver.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 
 namespace testsupport {
@@ -134,36 +133,6 @@ std::string localName()
     return name;
 }
 
-// The threads of this process.
-std::set<DWORD> ownThreads()
-{
-    std::set<DWORD> ids;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE)
-        return ids;
-    THREADENTRY32 e{};
-    e.dwSize = sizeof e;
-    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e)) {
-        if (e.th32OwnerProcessID == GetCurrentProcessId())
-            ids.insert(e.th32ThreadID);
-    }
-    CloseHandle(snap);
-    return ids;
-}
-
-// Waits (at most ten seconds) until no thread but those in `before` runs:
-// nothing joins the library's workers, and a worker still closing its
-// socket must not meet the unloading of the library at the test's end.
-void waitForWorkersToEnd(const std::set<DWORD>& before)
-{
-    for (int i = 0; i < 500; ++i) {
-        std::set<DWORD> now = ownThreads();
-        if (std::includes(before.begin(), before.end(), now.begin(), now.end()))
-            return;
-        Sleep(20);
-    }
-}
-
 TEST(QflushExports, TableAndPortFromTheRegistry)
 {
     testsupport::PeTables t = testsupport::readPeTables(testsupport::exeFolder() + "\\qflush.dll");
@@ -184,7 +153,7 @@ TEST(QflushExports, TableAndPortFromTheRegistry)
     };
     ScriptServer first(script());
     ScriptServer second(script());
-    std::set<DWORD> threadsBefore = ownThreads();
+    std::set<unsigned long> threadsBefore = testsupport::ownThreads();
     setSmtpOut(std::to_string(first.port()).c_str());
     EXPECT_EQ(flush("no.such.host.invalid", "127.0.0.1", "one.example"), 0);
     setSmtpOut((" " + std::to_string(second.port())).c_str());
@@ -193,7 +162,7 @@ TEST(QflushExports, TableAndPortFromTheRegistry)
     EXPECT_EQ(first.received(), "EHLO " + host + "\r\nETRN one.example\r\nQUIT\r\n");
     EXPECT_EQ(second.received(), "EHLO " + host + "\r\nETRN two.example\r\nQUIT\r\n");
     EXPECT_EQ(net::readPortSetting("smtp_out", 25), 25);
-    waitForWorkersToEnd(threadsBefore);
+    testsupport::threadsEnded(threadsBefore);  // a worker may still linger; only waited for
 }
 
 }  // namespace

@@ -7,15 +7,14 @@
 // usual case and every row runs from one.
 #include "dll.h"
 #include "portsetting.h"
+#include "processes.h"
 #include "scriptserver.h"
 
 #include <winsock2.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <optional>
 #include <set>
@@ -26,35 +25,6 @@ using testsupport::ScriptServer;
 using testsupport::ScriptStep;
 
 using QFlush = int __stdcall(const char*, const char*, const char*);
-
-std::set<DWORD> ownThreads()
-{
-    std::set<DWORD> ids;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE)
-        return ids;
-    THREADENTRY32 e{};
-    e.dwSize = sizeof e;
-    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e)) {
-        if (e.th32OwnerProcessID == GetCurrentProcessId())
-            ids.insert(e.th32ThreadID);
-    }
-    CloseHandle(snap);
-    return ids;
-}
-
-// Nothing joins the library's workers: waits (at most ten seconds) until
-// only the threads of `before` run.
-bool threadsEnded(const std::set<DWORD>& before)
-{
-    for (int i = 0; i < 500; ++i) {
-        std::set<DWORD> now = ownThreads();
-        if (std::includes(before.begin(), before.end(), now.begin(), now.end()))
-            return true;
-        Sleep(20);
-    }
-    return false;
-}
 
 std::string localName()
 {
@@ -143,7 +113,7 @@ TEST(QflushBadInput, Table)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        std::set<DWORD> before = ownThreads();
+        std::set<unsigned long> before = testsupport::ownThreads();
         std::optional<ScriptServer> server;
         if (row.server)
             server.emplace(testsupport::dialogue({"220 ready\r\n", "C:EHLO", "250 mx\r\n", "C:ETRN",
@@ -153,7 +123,7 @@ TEST(QflushBadInput, Table)
         if (server) {
             EXPECT_EQ(server->received(), ehlo + row.etrnLine + "QUIT\r\n");
         }
-        if (!threadsEnded(before)) {
+        if (!testsupport::threadsEnded(before)) {
             setSmtpOut(std::nullopt);
             FAIL() << "the session thread is still running";
         }
@@ -167,13 +137,13 @@ TEST(QflushBadInput, PortOfAnotherTypeIsReadAsText)
     testsupport::Dll dll("qflush.dll");
     QFlush* flush = dll.get<QFlush>("Q_FLUSH");
     ASSERT_NE(flush, nullptr);
-    std::set<DWORD> before = ownThreads();
+    std::set<unsigned long> before = testsupport::ownThreads();
     ScriptServer server(testsupport::dialogue({"554 no\r\n"}));
     setSmtpOut(sz(std::to_string(server.port())), REG_BINARY);
     EXPECT_EQ(flush("no.such.host.invalid", "127.0.0.1", "example.org"), 0);
     EXPECT_EQ(server.received(), "");
     EXPECT_TRUE(server.accepted());
-    EXPECT_TRUE(threadsEnded(before));
+    EXPECT_TRUE(testsupport::threadsEnded(before));
     setSmtpOut(std::nullopt);
 }
 

@@ -7,12 +7,12 @@
 // gets exactly the bytes the design gives, and the files the host gave are
 // left as they were.
 #include "dll.h"
+#include "processes.h"
 #include "scriptserver.h"
 #include "smtpharness.h"
 #include "testdir.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -41,37 +41,6 @@ struct Library {
     ConnectToHost* connect = dll.get<ConnectToHost>("ConnectToHost");
     DestroyIt* destroy = dll.get<DestroyIt>("DestroyIt");
 };
-
-// The threads of this process.
-std::set<DWORD> ownThreads()
-{
-    std::set<DWORD> ids;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE)
-        return ids;
-    THREADENTRY32 e{};
-    e.dwSize = sizeof e;
-    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e)) {
-        if (e.th32OwnerProcessID == GetCurrentProcessId())
-            ids.insert(e.th32ThreadID);
-    }
-    CloseHandle(snap);
-    return ids;
-}
-
-// Nothing joins the session threads: waits (at most ten seconds) until only
-// the threads of `before` run, so that no session thread meets the next row
-// or the unloading of the library.
-bool threadsEnded(const std::set<DWORD>& before)
-{
-    for (int i = 0; i < 500; ++i) {
-        std::set<DWORD> now = ownThreads();
-        if (std::includes(before.begin(), before.end(), now.begin(), now.end()))
-            return true;
-        Sleep(20);
-    }
-    return false;
-}
 
 // Where no relay listens: a privileged port nothing here serves, so that a
 // port just released cannot meanwhile be taken by another program's server.
@@ -213,7 +182,7 @@ void runRows(Library& lib, const std::vector<Row>& rows)
     smtptest::ProgressWindow window;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        std::set<DWORD> before = ownThreads();
+        std::set<unsigned long> before = testsupport::ownThreads();
         Call c;
         row.spoil(c);
         std::string env = c.dir.file("env.txt");
@@ -242,7 +211,7 @@ void runRows(Library& lib, const std::vector<Row>& rows)
         }
         // The session's last lines are written by now. A session that does
         // not end would make every later row wait: stop here.
-        ASSERT_TRUE(threadsEnded(before)) << "the session thread is still running";
+        ASSERT_TRUE(testsupport::threadsEnded(before)) << "the session thread is still running";
 
         std::string log = c.logFile.text();
         if (!c.noLog) {

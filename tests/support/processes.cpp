@@ -1,7 +1,9 @@
 #include "processes.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -96,6 +98,33 @@ std::string unixPath(const std::string& windowsPath)
     std::string result = unix;
     HeapFree(GetProcessHeap(), 0, unix);
     return result;
+}
+
+std::set<unsigned long> ownThreads()
+{
+    std::set<unsigned long> ids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return ids;
+    THREADENTRY32 e{};
+    e.dwSize = sizeof e;
+    for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e)) {
+        if (e.th32OwnerProcessID == GetCurrentProcessId())
+            ids.insert(e.th32ThreadID);
+    }
+    CloseHandle(snap);
+    return ids;
+}
+
+bool threadsEnded(const std::set<unsigned long>& before)
+{
+    for (int i = 0; i < 500; ++i) {
+        std::set<unsigned long> now = ownThreads();
+        if (std::includes(before.begin(), before.end(), now.begin(), now.end()))
+            return true;
+        Sleep(20);
+    }
+    return false;
 }
 
 }  // namespace testsupport

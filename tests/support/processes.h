@@ -4,6 +4,7 @@
 // as a native process. Unix paths of files in the prefix come from Wine.
 #pragma once
 
+#include <set>
 #include <string>
 
 namespace testsupport {
@@ -19,5 +20,13 @@ int runShell(const std::string& script, unsigned timeoutMs = 60000);
 
 // The Unix path of a Windows path in the prefix; "" when Wine has none.
 std::string unixPath(const std::string& windowsPath);
+
+// The ids of this process's threads.
+std::set<unsigned long> ownThreads();
+
+// Nothing joins a library's worker threads: waits (at most ten seconds)
+// until only the threads of `before` run, so that no worker meets the next
+// case or the unloading of the library. False when some still run.
+bool threadsEnded(const std::set<unsigned long>& before);
 
 }  // namespace testsupport

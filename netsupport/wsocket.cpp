@@ -112,6 +112,7 @@ SocketLibrary& socketLibrary()
 }
 
 constexpr std::uint32_t kNoneAddress = 0xFFFFFFFFu;  // 255.255.255.255
+constexpr std::size_t kReadAhead = 64 * 1024;        // one recv, at most
 
 }  // namespace
 
@@ -157,6 +158,8 @@ void WSocket::reset()
     remoteAddr_ = kNoneAddress;
     remotePort_ = 0;
     hostName_.clear();
+    aheadAt_ = 0;
+    aheadEnd_ = 0;
 }
 
 bool WSocket::setPort(int port)
@@ -248,6 +251,8 @@ bool WSocket::waitForData(int seconds, int microseconds)
     const SocketLibrary& lib = socketLibrary();
     if (!lib.usable)
         return false;
+    if (aheadAt_ < aheadEnd_)
+        return true;
     fd_set readable;
     readable.fd_count = 1;
     readable.fd_array[0] = descriptor_;
@@ -271,12 +276,27 @@ int WSocket::receive(ByteBuffer& buffer, int maxCount)
         lastError_ = WSAEINVAL;
         return -1;
     }
-    int n = lib.recv(descriptor_, buffer.data(), count, 0);
-    if (n == SOCKET_ERROR) {
-        fail();
-        return -1;
+    if (count == 0)
+        return 0;
+    if (aheadAt_ == aheadEnd_) {
+        if (ahead_.empty())
+            ahead_.resize(kReadAhead);
+        int n = lib.recv(descriptor_, ahead_.data(), static_cast<int>(ahead_.size()), 0);
+        if (n == SOCKET_ERROR) {
+            fail();
+            return -1;
+        }
+        aheadAt_ = 0;
+        aheadEnd_ = static_cast<std::size_t>(n);
+        if (n == 0)
+            return 0;
     }
-    return n;
+    std::size_t n = aheadEnd_ - aheadAt_;
+    if (n > static_cast<std::size_t>(count))
+        n = static_cast<std::size_t>(count);
+    std::memcpy(buffer.data(), ahead_.data() + aheadAt_, n);
+    aheadAt_ += n;
+    return static_cast<int>(n);
 }
 
 int WSocket::send(const ByteBuffer& buffer, int count)

@@ -8,14 +8,23 @@
 // (setHostAddress) -> Connecting -> Connected; any failure gives Error;
 // close gives Idle with the initial field values again.
 //
+// Receives read ahead: one recv takes up to 64 KB, and each receive hands
+// over at most the count asked for, from what was read ahead before the
+// descriptor is asked again. The sessions still see receives of at most
+// their 500 bytes, in the same order and with the same ends (0 once the peer
+// has closed and everything read is handed over), while a large message
+// costs a few system calls instead of one wait and one recv per 500 bytes.
+//
 // Used from the worker thread only.
 #pragma once
 
 #include "errortext.h"
 #include "transport.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace net {
 
@@ -72,6 +81,9 @@ private:
     std::uint32_t remoteAddr_;      // network byte order
     std::uint16_t remotePort_ = 0;  // network byte order
     std::string hostName_;
+    std::vector<char> ahead_;    // bytes read from the descriptor, not yet handed over
+    std::size_t aheadAt_ = 0;    // the first of them
+    std::size_t aheadEnd_ = 0;   // one past the last
 };
 
 }  // namespace net

@@ -1,6 +1,6 @@
 // WSocket against a loopback listener: connect, refused connect, names that
 // do not resolve, addresses that do not convert, state rules, receive sizes,
-// peer close and reset.
+// read-ahead, peer close and reset.
 #include "scriptserver.h"
 #include "wsocket.h"
 
@@ -142,6 +142,51 @@ TEST(WSocket, ReceiveNeverAboveTheBufferAndPeerCloseGivesZero)
     // A count past the buffer is refused without receiving.
     EXPECT_EQ(s.receive(buf, 501), -1);
     EXPECT_EQ(s.receive(buf, 10), 0);
+}
+
+// Receives read ahead of the caller: counts of any size get the bytes in
+// order, never more than asked, and a close forgets what was read ahead, so
+// a socket used again never hands over the old connection's bytes.
+TEST(WSocket, ReadAheadKeepsOrderCountsAndNothingOutlivesClose)
+{
+    std::string payload;
+    for (int i = 0; i < 3000; ++i)
+        payload += static_cast<char>('a' + i % 23);
+    ScriptServer first({testsupport::sendBytes(payload), testsupport::pause(300),
+                        testsupport::sendBytes("END"), testsupport::closeConnection()});
+    WSocket s;
+    ASSERT_TRUE(connectTo(s, first.port()));
+    ByteBuffer buf(500);
+    std::string got;
+    const int counts[] = {1, 7, 500, 2, 499, 13};
+    for (int i = 0;; ++i) {
+        ASSERT_TRUE(s.waitForData(10, 0));
+        int count = counts[i % 6];
+        int n = s.receive(buf, count);
+        ASSERT_GE(n, 0);
+        ASSERT_LE(n, count);
+        if (n == 0)
+            break;
+        got.append(buf.data(), n);
+    }
+    EXPECT_EQ(got, payload + "END");
+    EXPECT_EQ(s.receive(buf, -1), 0);
+    s.close(true, 600);
+
+    ScriptServer second({testsupport::sendBytes(payload), testsupport::pause(1000)});
+    ASSERT_TRUE(connectTo(s, second.port()));
+    ASSERT_TRUE(s.waitForData(10, 0));
+    ASSERT_EQ(s.receive(buf, 10), 10);
+    EXPECT_EQ(std::string(buf.data(), 10), payload.substr(0, 10));
+    s.close(true, 600);
+
+    ScriptServer third({testsupport::sendBytes("B"), testsupport::closeConnection()});
+    ASSERT_TRUE(connectTo(s, third.port()));
+    ASSERT_TRUE(s.waitForData(10, 0));
+    ASSERT_EQ(s.receive(buf, -1), 1);
+    EXPECT_EQ(buf[0], 'B');
+    ASSERT_TRUE(s.waitForData(10, 0));
+    EXPECT_EQ(s.receive(buf, -1), 0);
 }
 
 TEST(WSocket, WaitTimesOutOnSilenceAndSendCountsAreChecked)

@@ -10,7 +10,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 d=$(bench_dir codecs)
 w='C:\tarnbench\codecs'
-mb=20
+mb=${BENCH_MB:-20}  # BENCH_MB: input size; larger makes the Wine start matter less
 size=$((mb * 1024 * 1024))
 
 # Inputs: each about 20 MB.
@@ -28,14 +28,23 @@ text = b"\n".join(text[i:i + 70] for i in range(0, len(text), 70))
 open(sys.argv[1], "wb").write(quopri.encodestring(text)[: int(sys.argv[2])])
 PY
 
-# seconds CMD...: elapsed time of one command
-seconds() { local t0 t1; t0=$(now); "$@" >/dev/null 2>&1; t1=$(now); python3 -c "print('%.3f' % ($t1 - $t0))"; }
+# seconds CMD...: elapsed time of a command, the best of three runs (a busy
+# machine only ever adds time)
+seconds() {
+  local t0 t1 best=""
+  for _ in 1 2 3; do
+    t0=$(now); "$@" >/dev/null 2>&1; t1=$(now)
+    best=$(python3 -c "import sys; t=$t1 - $t0; b=sys.argv[1]; print('%.3f' % (t if not b else min(t, float(b))))" "$best")
+  done
+  echo "$best"
+}
 minus() { python3 -c "print('%.3f' % max($1 - $2, 0.001))"; }
 mbps() { python3 -c "print('%.1f' % ($2 / 1048576 / $1))" ; }
 bytes() { stat -c %s "$1"; }
 
 host help >/dev/null 2>&1 || true
 start=$(seconds host help)
+start=$(python3 -c "print(min($start, $(seconds host help)))")
 echo "Wine start of tarnwick.exe: ${start} s (taken off each codec time)"
 
 report() {  # name input-file codec-seconds [peer-name peer-seconds]
@@ -56,8 +65,15 @@ t=$(minus "$(seconds host mime-attach "$w\\data.bin" "$w\\part.txt" data.bin)" "
 p=$(seconds sh -c "base64 -w 60 '$d/data.bin' > '$d/peer.txt'")
 report MIMEENCODE "$d/data.bin" "$t" "base64" "$p"
 
-cp "$d/text.bin" "$d/q.txt"
-t=$(minus "$(seconds host qp-encode "$w\\q.txt")" "$start")
+# WRITEQUOTED rewrites its file in place: each run gets a fresh copy,
+# made outside the timing.
+best=""
+for _ in 1 2 3; do
+  cp "$d/text.bin" "$d/q.txt"
+  t0=$(now); host qp-encode "$w\\q.txt" >/dev/null 2>&1; t1=$(now)
+  best=$(python3 -c "import sys; t=$t1 - $t0; b=sys.argv[1]; print('%.3f' % (t if not b else min(t, float(b))))" "$best")
+done
+t=$(minus "$best" "$start")
 p=$(seconds python3 -m quopri "$d/text.bin")
 report WRITEQUOTED "$d/text.bin" "$t" "quopri" "$p"
 

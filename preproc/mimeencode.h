@@ -19,6 +19,7 @@ public:
 
 private:
     void putChar(char c, std::string& out);
+    void putGroup(const unsigned char* group, std::string& out);
 
     unsigned char group_[3] = {0, 0, 0};
     int groupSize_ = 0;

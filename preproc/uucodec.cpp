@@ -7,12 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace tarn {
 
 namespace {
 
 constexpr std::size_t kStreamBuffer = 20480;
+constexpr int kUuLinesPerRead = 4096;
 constexpr int kLineWidth = 80;  // 79 characters and the NUL
 constexpr int kMaxLineChars = (4 * 63 + 2) / 3;
 
@@ -148,30 +152,49 @@ void Encoder::run()
     if (!beginPart(true))
         return;
 
+    // The input is read many lines at a time and their text written at once
+    // (and before a part ends); a write that fails is reported for each of
+    // its lines. Only the read that reaches the end of the file comes back
+    // short, so only the last data line is short.
     const long long partLines = 16LL * (a_.maxKB > 0 ? a_.maxKB : 0);
-    unsigned char bytes[kUuFullLineBytes];
-    for (;;) {
-        std::size_t d = std::fread(bytes, 1, sizeof bytes, in_.get());
-        if (d == 0) {
-            std::fprintf(out_.get(), "%c\n", st.alphabet[0]);
-            break;
+    std::vector<unsigned char> bytes(kUuFullLineBytes * kUuLinesPerRead);
+    std::vector<char> text(kUuLineTextMax * kUuLinesPerRead);
+    const auto encoder = std::make_unique<UuLineEncoder>(st.alphabet);
+    std::size_t textSize = 0;
+    int textFirstLine = st.line;
+    auto writeText = [&] {
+        if (textSize > 0 && std::fwrite(text.data(), 1, textSize, out_.get()) != textSize) {
+            for (int line = textFirstLine; line < st.line; ++line)
+                errorAt(line, "write error on output file");
         }
-        std::string text = uuEncodeLine(bytes, static_cast<int>(d), st.alphabet);
-        if (std::fwrite(text.data(), 1, text.size(), out_.get()) != text.size())
-            errorAt(st.line, "write error on output file");
-        st.byteCount += static_cast<long>(d);
-        ++st.line;
-        if (partLines > 0 && st.line >= partLines) {
-            out_.close();
-            if (!uuPartName(st.outName, st.part + 1)) {
-                error("too many parts for %s", st.outName.c_str());
-                return;
+        textSize = 0;
+        textFirstLine = st.line;
+    };
+    bool atEnd = false;
+    while (!atEnd) {
+        std::size_t got = std::fread(bytes.data(), 1, bytes.size(), in_.get());
+        atEnd = got < bytes.size();
+        for (std::size_t at = 0; at < got; at += kUuFullLineBytes) {
+            int d = static_cast<int>(got - at < kUuFullLineBytes ? got - at : kUuFullLineBytes);
+            textSize += encoder->encode(&bytes[at], d, &text[textSize]);
+            st.byteCount += d;
+            ++st.line;
+            if (partLines > 0 && st.line >= partLines) {
+                writeText();
+                out_.close();
+                if (!uuPartName(st.outName, st.part + 1)) {
+                    error("too many parts for %s", st.outName.c_str());
+                    return;
+                }
+                ++st.part;
+                if (!beginPart(false))
+                    return;
+                textFirstLine = st.line;
             }
-            ++st.part;
-            if (!beginPart(false))
-                return;
         }
+        writeText();
     }
+    std::fprintf(out_.get(), "%c\n", st.alphabet[0]);
     std::fprintf(out_.get(), "end\n%ld bytes\n", st.byteCount);
     std::fprintf(out_.get(), "encoded into %d file(s)\n", st.part);
     out_.close();
@@ -503,22 +526,40 @@ bool uuPartName(std::string& name, int part)
     return true;
 }
 
+UuLineEncoder::UuLineEncoder(const char* alphabet)
+{
+    std::memcpy(alphabet_, alphabet, sizeof alphabet_);
+    for (int v = 0; v < 4096; ++v) {
+        pairs_[v][0] = static_cast<unsigned char>(alphabet[v >> 6]);
+        pairs_[v][1] = static_cast<unsigned char>(alphabet[v & 63]);
+    }
+}
+
+int UuLineEncoder::encode(const unsigned char* bytes, int d, char* out) const
+{
+    const unsigned char* __restrict in = bytes;
+    char* __restrict p = out;
+    *p++ = alphabet_[d];
+    int i = 0;
+    for (; i + 3 <= d; i += 3, p += 4) {
+        unsigned v = (unsigned(in[i]) << 16) | (unsigned(in[i + 1]) << 8) | in[i + 2];
+        std::memcpy(p, pairs_[v >> 12], 2);
+        std::memcpy(p + 2, pairs_[v & 4095], 2);
+    }
+    if (i < d) {  // the last group, its missing bytes counting as zero
+        unsigned v = (unsigned(in[i]) << 16) | (i + 1 < d ? unsigned(in[i + 1]) << 8 : 0u);
+        std::memcpy(p, pairs_[v >> 12], 2);
+        std::memcpy(p + 2, pairs_[v & 4095], 2);
+        p += 4;
+    }
+    *p++ = '\n';
+    return static_cast<int>(p - out);
+}
+
 std::string uuEncodeLine(const unsigned char* bytes, int d, const char* alphabet)
 {
-    std::string line;
-    line.reserve(2 + 4 * ((d + 2) / 3));
-    line += alphabet[d];
-    for (int i = 0; i < d; i += 3) {
-        unsigned b0 = bytes[i];
-        unsigned b1 = i + 1 < d ? bytes[i + 1] : 0;
-        unsigned b2 = i + 2 < d ? bytes[i + 2] : 0;
-        line += alphabet[b0 >> 2];
-        line += alphabet[((b0 & 3) << 4) | (b1 >> 4)];
-        line += alphabet[((b1 & 15) << 2) | (b2 >> 6)];
-        line += alphabet[b2 & 63];
-    }
-    line += '\n';
-    return line;
+    char line[kUuLineTextMax];
+    return std::string(line, UuLineEncoder(alphabet).encode(bytes, d, line));
 }
 
 void runUuCodec(const UuArgs& args)

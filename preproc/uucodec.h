@@ -48,4 +48,18 @@ bool uuPartName(std::string& name, int part);
 // One data line for d bytes (1..45) in `alphabet`, with its line feed.
 std::string uuEncodeLine(const unsigned char* bytes, int d, const char* alphabet);
 
+// Data lines in one alphabet, two characters (twelve bits) per table look-up.
+class UuLineEncoder {
+public:
+    explicit UuLineEncoder(const char* alphabet);
+    // The line for d bytes (1..45) written to `out`, which has room for
+    // kUuLineTextMax characters; returns how many were written.
+    int encode(const unsigned char* bytes, int d, char* out) const;
+
+private:
+    char alphabet_[64];
+    unsigned char pairs_[4096][2];  // the two characters of each 12-bit value
+};
+constexpr int kUuLineTextMax = 2 + 4 * ((kUuFullLineBytes + 2) / 3);
+
 }  // namespace tarn

@@ -64,6 +64,7 @@ def samples():
     return {
         "allbytes.bin": bytes(range(256)) * 3,
         "random.bin": bytes(rng.randrange(256) for _ in range(20000)),
+        "large.bin": bytes(rng.randrange(256) for _ in range(100003)),
         "one.bin": b"M",
         "text.bin": b"Invoice 117\nDesks  2 x 140.00\n" * 40,
     }

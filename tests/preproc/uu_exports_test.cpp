@@ -134,6 +134,40 @@ TEST_F(UuExports, EncodesIntoPartsAndDecodesThemBack)
     EXPECT_EQ(said.find("warning"), std::string::npos) << said;
 }
 
+// The encoder reads and writes many lines at a time: parts that end inside
+// one read, and reads that end inside one part, still split where the line
+// count says and decode back to the bytes.
+TEST_F(UuExports, LargeInputSplitsAcrossReadsAndDecodesBack)
+{
+    std::string bytes = randomBytes(70000, 9);  // 1556 lines, 45 a part at 3 KB
+    writeFile(dir.file("big.zip"), bytes);
+    std::string said = run(dir.file("big.zip"), "", "", 3);
+    EXPECT_EQ(readFile(dir.file("quelp.dat")), "35\r\n");
+    for (int p = 2; p < 35; ++p) {
+        char name[16];
+        std::snprintf(name, sizeof name, "big.e%s%d", p < 10 ? "n" : "", p);
+        std::string text = readFile(dir.file(name));
+        std::size_t dataLines = 0;
+        for (std::size_t at = 0; (at = text.find("\nM", at)) != std::string::npos; ++at)
+            ++dataLines;
+        EXPECT_EQ(dataLines, 45u) << name;
+    }
+    EXPECT_FALSE(fileExists(dir.file("big.e36")));
+    DeleteFileA(dir.file("big.zip").c_str());
+    said = run(dir.file("big.enc"), "", "", 0);
+    EXPECT_EQ(readFile(dir.file("big.zip")), bytes);
+    EXPECT_EQ(said.find("error"), std::string::npos) << said;
+
+    std::string whole = randomBytes(45 * 4096 * 2, 10);  // two whole reads of 4096 lines
+    writeFile(dir.file("w.zip"), whole);
+    run(dir.file("w.zip"), "", "", 0);
+    std::string enc = readFile(dir.file("w.enc"));
+    EXPECT_NE(enc.find("\n`\nend\n368640 bytes\n"), std::string::npos);
+    DeleteFileA(dir.file("w.zip").c_str());
+    run(dir.file("w.enc"), "", "", 0);
+    EXPECT_EQ(readFile(dir.file("w.zip")), whole);
+}
+
 TEST_F(UuExports, EmptyInputAndTheNameRules)
 {
     writeFile(dir.file("e.bin"), "");

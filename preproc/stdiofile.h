@@ -30,12 +30,14 @@ public:
         file_ = std::fopen(path.c_str(), mode);
         return file_ != nullptr;
     }
-    // Closes; false when the final flush failed.
+    // Closes; false when the final flush failed. The flush is asked for on
+    // its own first: some C runtimes' fclose reports a failed flush as success.
     bool close()
     {
         bool ok = true;
         if (file_) {
-            ok = std::fclose(file_) == 0;
+            ok = std::fflush(file_) == 0;
+            ok = std::fclose(file_) == 0 && ok;
             file_ = nullptr;
         }
         return ok;

@@ -88,6 +88,65 @@ bool openBuffered(StdioFile& f, const std::string& path, const char* mode)
     return true;
 }
 
+// The decoder's input: bytes one at a time and lines as fgets gives them,
+// from reads of 64 KB, without the C runtime's per-call cost.
+class ByteReader {
+public:
+    ByteReader() : buffer_(64 * 1024) {}
+    void attach(std::FILE* f)
+    {
+        file_ = f;
+        at_ = end_ = 0;
+    }
+    int get()
+    {
+        if (at_ == end_ && !fill())
+            return EOF;
+        return buffer_[at_++];
+    }
+    // As fgets: up to size - 1 bytes, through the first line feed; NUL
+    // ended. Null when the file had nothing more.
+    char* gets(char* line, int size)
+    {
+        int n = 0;
+        while (n < size - 1) {
+            int c = get();
+            if (c == EOF)
+                break;
+            line[n++] = static_cast<char>(c);
+            if (c == '\n')
+                break;
+        }
+        if (n == 0)
+            return nullptr;
+        line[n] = '\0';
+        return line;
+    }
+
+    // The next n bytes when they are already read, else null (nothing is
+    // consumed either way); skip(n) then consumes them.
+    const unsigned char* peek(std::size_t n) const
+    {
+        return end_ - at_ >= n ? buffer_.data() + at_ : nullptr;
+    }
+    void skip(std::size_t n) { at_ += n; }
+    // Gives back the byte the last get() returned.
+    void stepBack() { --at_; }
+
+private:
+    bool fill()
+    {
+        at_ = 0;
+        end_ = file_ ? std::fread(buffer_.data(), 1, buffer_.size(), file_) : 0;
+        return end_ > 0;
+    }
+
+    std::vector<unsigned char> buffer_;
+    std::FILE* file_ = nullptr;
+    std::size_t at_ = 0;
+    std::size_t end_ = 0;
+};
+
 std::string withExtension(const std::string& name, const char* ext)
 {
     std::string e = uuExtension(name);
@@ -181,7 +240,8 @@ void Encoder::run()
             ++st.line;
             if (partLines > 0 && st.line >= partLines) {
                 writeText();
-                out_.close();
+                if (!out_.close())
+                    errorAt(st.line, "write error on output file");
                 if (!uuPartName(st.outName, st.part + 1)) {
                     error("too many parts for %s", st.outName.c_str());
                     return;
@@ -197,7 +257,9 @@ void Encoder::run()
     std::fprintf(out_.get(), "%c\n", st.alphabet[0]);
     std::fprintf(out_.get(), "end\n%ld bytes\n", st.byteCount);
     std::fprintf(out_.get(), "encoded into %d file(s)\n", st.part);
-    out_.close();
+    // What the stream still holds is written as it closes.
+    if (!out_.close())
+        errorAt(st.line, "write error on output file");
     in_.close();
 
     StdioFile count;  // no stream buffer of its own: it holds one line
@@ -221,28 +283,65 @@ private:
     int nextLengthChar();  // -1 when the call ends
     void decodeLine(int n);
     std::string readWord();
+    void decodeBody();
+    void write(const unsigned char* bytes, int n);
+    void flushOutput();
 
     const UuArgs& a_;
     StdioFile in_;
+    ByteReader reader_;  // reads in_
     StdioFile out_;
     std::string pending_;  // characters given back, read before the file
+    bool lastFromReader_ = false;  // the last get() came from reader_
     bool privateAlphabet_ = false;
+    // Decoded bytes not yet written, and the line of each write that put
+    // bytes there: a write that fails is reported for each of them.
+    std::vector<unsigned char> output_;
+    std::vector<int> outputLines_;
 };
+
+constexpr std::size_t kOutputChunk = 64 * 1024;
 
 int Decoder::get()
 {
     if (!pending_.empty()) {
+        lastFromReader_ = false;
         unsigned char c = static_cast<unsigned char>(pending_.front());
         pending_.erase(0, 1);
         return c;
     }
-    return std::getc(in_.get());
+    lastFromReader_ = true;
+    return reader_.get();
 }
 
 void Decoder::unget(int c)
 {
-    if (c != EOF)
-        pending_.insert(pending_.begin(), static_cast<char>(c));
+    if (c == EOF)
+        return;
+    if (lastFromReader_ && pending_.empty()) {
+        reader_.stepBack();
+        lastFromReader_ = false;
+        return;
+    }
+    pending_.insert(pending_.begin(), static_cast<char>(c));
+}
+
+void Decoder::write(const unsigned char* bytes, int n)
+{
+    output_.insert(output_.end(), bytes, bytes + n);
+    outputLines_.push_back(uu().line);
+    if (output_.size() >= kOutputChunk)
+        flushOutput();
+}
+
+void Decoder::flushOutput()
+{
+    if (!output_.empty() && std::fwrite(output_.data(), 1, output_.size(), out_.get()) != output_.size()) {
+        for (int line : outputLines_)
+            errorAt(line, "write error on output file");
+    }
+    output_.clear();
+    outputLines_.clear();
 }
 
 // The private alphabet: `count` characters from each of the texts (32 and
@@ -274,7 +373,7 @@ bool Decoder::findBegin(std::string& recorded)
     char line[kLineWidth];
     char second[kLineWidth];
     for (;;) {
-        if (!std::fgets(line, sizeof line, in_.get())) {
+        if (!reader_.gets(line, sizeof line)) {
             error("nothing to decode in file %s", st.inName.c_str());
             return false;
         }
@@ -283,8 +382,8 @@ bool Decoder::findBegin(std::string& recorded)
             break;
         if (startsWith(line, "table")) {
             char first[kLineWidth];
-            bool both = std::fgets(first, sizeof first, in_.get()) && ++st.line &&
-                        std::fgets(second, sizeof second, in_.get()) && ++st.line;
+            bool both = reader_.gets(first, sizeof first) && ++st.line &&
+                        reader_.gets(second, sizeof second) && ++st.line;
             if (!both) {
                 error("nothing to decode in file %s", st.inName.c_str());
                 return false;
@@ -299,7 +398,7 @@ bool Decoder::findBegin(std::string& recorded)
     // The rest of an overlong begin line is not data.
     if (!std::strchr(line, '\n')) {
         int c;
-        while ((c = std::getc(in_.get())) != EOF && c != '\n') {
+        while ((c = reader_.get()) != EOF && c != '\n') {
         }
     }
     char words[3][kLineWidth] = {"", "", ""};
@@ -313,6 +412,7 @@ bool Decoder::findBegin(std::string& recorded)
 bool Decoder::nextPart()
 {
     UuState& st = uu();
+    reader_.attach(nullptr);
     in_.close();
     if (!uuPartName(st.inName, st.part + 1)) {
         error("too many parts for %s", st.inName.c_str());
@@ -324,14 +424,15 @@ bool Decoder::nextPart()
         error("cannot open input file %s", st.inName.c_str());
         return false;
     }
+    reader_.attach(in_.get());
     st.line = 0;
     char line[kLineWidth];
-    while (std::fgets(line, sizeof line, in_.get())) {
+    while (reader_.gets(line, sizeof line)) {
         ++st.line;
         if (startsWith(line, "begin")) {
             if (!std::strchr(line, '\n')) {
                 int c;
-                while ((c = std::getc(in_.get())) != EOF && c != '\n') {
+                while ((c = reader_.get()) != EOF && c != '\n') {
                 }
             }
             ++st.line;
@@ -371,6 +472,21 @@ void Decoder::decodeLine(int n)
     int values[kMaxLineChars + 4] = {0};
     int got = 0;
     bool endedEarly = false;  // a line feed or the end of the file cut it
+    // The usual line: its characters are already read and all in the
+    // alphabet, so they are taken at once.
+    if (pending_.empty()) {
+        if (const unsigned char* text = reader_.peek(static_cast<std::size_t>(need))) {
+            int i = 0;
+            while (i < need && st.reverse[text[i]] != UuState::kOutside) {
+                values[i] = st.reverse[text[i]];
+                ++i;
+            }
+            if (i == need) {
+                reader_.skip(static_cast<std::size_t>(need));
+                got = need;
+            }
+        }
+    }
     while (got < need) {
         int c = get();
         if (c == EOF) {
@@ -407,8 +523,7 @@ void Decoder::decodeLine(int n)
         bytes[produced++] = static_cast<unsigned char>((q << 4) | (r >> 2));
         bytes[produced++] = static_cast<unsigned char>((r << 6) | s);
     }
-    if (std::fwrite(bytes, 1, n, out_.get()) != static_cast<std::size_t>(n))
-        errorAt(st.line, "write error on output file");
+    write(bytes, n);
     st.byteCount += n;
     if (endedEarly)
         return;
@@ -445,6 +560,7 @@ void Decoder::run()
         error("cannot open input file %s", st.inName.c_str());
         return;
     }
+    reader_.attach(in_.get());
     std::string recorded;
     if (!findBegin(recorded))
         return;
@@ -480,7 +596,18 @@ void Decoder::run()
     }
     std::printf("\n%s --- %s ---> %s", st.inName.c_str(), st.method, st.outName.c_str());
     std::printf("\n");
+    output_.reserve(kOutputChunk + kMaxLineChars);
+    decodeBody();
+    // The last bytes, and the close that writes what the stream still
+    // holds: a failure there is a write error too, not a quiet short file.
+    flushOutput();
+    if (!out_.close())
+        errorAt(st.line, "write error on output file");
+}
 
+void Decoder::decodeBody()
+{
+    UuState& st = uu();
     for (;;) {
         int c = nextLengthChar();
         if (c < 0)

@@ -8,6 +8,9 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -210,6 +213,22 @@ TEST(DiskFaults, LockedMimeDecodeOutputAndLockedImportArea)
     EXPECT_TRUE(fileExists(in + "\\0N0002.X"));
 }
 
+// Fills the disk of `filler` (a new file) but for 8 KB.
+bool fillAllBut8K(const std::string& filler)
+{
+    HANDLE h = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<char> block(4096, 'f');
+    DWORD n = 0;
+    while (WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &n, nullptr) && n == block.size()) {
+    }
+    SetFilePointer(h, -8192, nullptr, FILE_END);
+    SetEndOfFile(h);
+    CloseHandle(h);
+    return true;
+}
+
 // The full disk: C:\tt_full, a tmpfs of a few hundred KB. Filled to within
 // a few KB, then each writer is asked to write more than fits.
 TEST(DiskFaults, FullDiskLeavesEveryTargetAsItWas)
@@ -230,17 +249,7 @@ TEST(DiskFaults, FullDiskLeavesEveryTargetAsItWas)
             writeFile(target, kBefore);
         const std::string before = readFile(target);
         std::string filler = full + "\\filler";
-        {
-            HANDLE h = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            ASSERT_NE(h, INVALID_HANDLE_VALUE);
-            std::vector<char> block(4096, 'f');
-            DWORD n = 0;
-            while (WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &n, nullptr) && n == block.size()) {
-            }
-            SetFilePointer(h, -8192, nullptr, FILE_END);
-            SetEndOfFile(h);
-            CloseHandle(h);
-        }
+        ASSERT_TRUE(fillAllBut8K(filler));
         std::vector<std::string> names = listFolder(folder);
         char error[256] = "untouched";
         EXPECT_EQ(w.call(e, folder, error), w.failure);
@@ -309,6 +318,61 @@ TEST(DiskFaults, ReadOnlyFolderRefusesEveryWriter)
         DeleteFileA(f.c_str());
     RemoveDirectoryA(in.c_str());
     RemoveDirectoryA(work.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// The UU codec prints its diagnostics instead of returning a failure: a
+// full disk must show as "write error on output file", also when the last
+// bytes only fail as the file is closed (19 KB of output: less than the
+// stream's buffer, more than the 8 KB left).
+TEST(DiskFaults, FullDiskGivesUuWriteErrors)
+{
+    const std::string full = "C:\\tt_full";
+    if (GetFileAttributesA((full + "\\mounted").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "no small file system at " << full;
+    using UuFn = int __stdcall(const char*, const char*, const char*, const char*, int);
+    testsupport::Dll dll{"tarn32.dll"};
+    UuFn* uu = dll.get<UuFn>("_UUENCODE@20");
+    ASSERT_NE(uu, nullptr);
+    testsupport::TestDir dir;
+    auto run = [&](const std::string& in, const std::string& out) {
+        std::string capture = dir.file("stdout.txt");
+        std::fflush(stdout);
+        int saved = _dup(1);
+        int fd = _open(capture.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
+        _dup2(fd, 1);
+        _close(fd);
+        EXPECT_EQ(uu(in.c_str(), out.c_str(), "", dir.path().c_str(), 0), 0);
+        std::fflush(stdout);
+        _dup2(saved, 1);
+        _close(saved);
+        std::string text = readFile(capture);
+        DeleteFileA(capture.c_str());
+        return text;
+    };
+    std::string bytes;
+    for (int i = 0; bytes.size() < 19000; ++i)
+        bytes += static_cast<char>((i * 7919) >> 3);
+    writeFile(dir.file("s.zip"), bytes);
+    std::string said = run(dir.file("s.zip"), "");
+    ASSERT_EQ(said.find("error"), std::string::npos) << said;
+    ASSERT_GT(readFile(dir.file("s.enc")).size(), 25000u);
+
+    std::string folder = full + "\\uu";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string filler = full + "\\filler";
+    ASSERT_TRUE(fillAllBut8K(filler));
+    said = run(dir.file("s.enc"), folder + "\\back.bin");
+    EXPECT_NE(said.find("error: write error on output file."), std::string::npos) << said;
+    said = run(dir.file("s.zip"), folder + "\\t.enc");
+    EXPECT_NE(said.find("error: write error on output file."), std::string::npos) << said;
+    DeleteFileA(filler.c_str());
+    for (const std::string& n : listFolder(folder))
+        DeleteFileA((folder + "\\" + n).c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 // it is missing). Each call must give its failure result, leave what was
 // there before as it was (nothing half-written) and lose no input.
 #include "dll.h"
+#include "stdoutcapture.h"
 #include "testdir.h"
 
 #include <windows.h>
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <gtest/gtest.h>
 
@@ -339,19 +337,9 @@ TEST(DiskFaults, FullDiskGivesUuWriteErrors)
     ASSERT_NE(uu, nullptr);
     testsupport::TestDir dir;
     auto run = [&](const std::string& in, const std::string& out) {
-        std::string capture = dir.file("stdout.txt");
-        std::fflush(stdout);
-        int saved = _dup(1);
-        int fd = _open(capture.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
-        _dup2(fd, 1);
-        _close(fd);
-        EXPECT_EQ(uu(in.c_str(), out.c_str(), "", dir.path().c_str(), 0), 0);
-        std::fflush(stdout);
-        _dup2(saved, 1);
-        _close(saved);
-        std::string text = readFile(capture);
-        DeleteFileA(capture.c_str());
-        return text;
+        return testsupport::capturingStdout(dir.file("stdout.txt"), [&] {
+            EXPECT_EQ(uu(in.c_str(), out.c_str(), "", dir.path().c_str(), 0), 0);
+        });
     };
     std::string bytes;
     for (int i = 0; bytes.size() < 19000; ++i)

@@ -3,14 +3,13 @@
 // diagnostics on standard output, and damaged input (cut lines, missing
 // parts, too many parts).
 #include "dll.h"
+#include "stdoutcapture.h"
 #include "testdir.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstdio>
 #include <random>
@@ -42,19 +41,9 @@ protected:
     std::string run(const std::string& in, const std::string& out, const std::string& begin,
                     int maxKB)
     {
-        std::string capture = dir.file("stdout.txt");
-        std::fflush(stdout);
-        int saved = _dup(1);
-        int fd = _open(capture.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
-        _dup2(fd, 1);
-        _close(fd);
-        EXPECT_EQ(uu(in.c_str(), out.c_str(), begin.c_str(), dir.path().c_str(), maxKB), 0);
-        std::fflush(stdout);
-        _dup2(saved, 1);
-        _close(saved);
-        std::string text = readFile(capture);
-        DeleteFileA(capture.c_str());
-        return text;
+        return testsupport::capturingStdout(dir.file("stdout.txt"), [&] {
+            EXPECT_EQ(uu(in.c_str(), out.c_str(), begin.c_str(), dir.path().c_str(), maxKB), 0);
+        });
     }
 
     testsupport::Dll dll{"tarn32.dll"};

@@ -1,11 +1,12 @@
 #include "isoconvert.h"
 
+#include "bytereader.h"
 #include "codecstate.h"
 #include "cp850table.h"
 #include "stdiofile.h"
 
 #include <cstdio>
-#include <cstring>
+#include <vector>
 
 namespace tarn {
 
@@ -54,16 +55,28 @@ IsoResult decodeIsoFile(const std::string& inPath, const std::string& outPath)
     if (!out.open(outPath, "wb"))
         return {-2, "Error while opening output-file " + outPath + "\n"};
     selectLatin1ToCp850();
+    unsigned char map[256];
+    for (int b = 0; b < 256; ++b)
+        map[b] = mapOutputByte(static_cast<unsigned char>(b));
 
+    ByteReader reader;
+    reader.attach(in.get());
+    constexpr std::size_t kOutPiece = 64 * 1024;
+    std::vector<char> text(kOutPiece + kIsoLineWidth);
+    std::size_t at = 0;
     char line[kIsoLineWidth];
     bool written = true;
-    while (std::fgets(line, sizeof line, in.get())) {
+    while (reader.readPiece(line, sizeof line)) {
         decodeQuotedLine(line);
-        std::size_t n = std::strlen(line);  // a decoded NUL cuts the piece
-        for (std::size_t i = 0; i < n; ++i)
-            line[i] = static_cast<char>(mapOutputByte(static_cast<unsigned char>(line[i])));
-        written = written && std::fwrite(line, 1, n, out.get()) == n;
+        // A decoded NUL cuts the piece.
+        for (const unsigned char* p = reinterpret_cast<unsigned char*>(line); *p; ++p)
+            text[at++] = static_cast<char>(map[*p]);
+        if (at >= kOutPiece) {
+            written = written && std::fwrite(text.data(), 1, at, out.get()) == at;
+            at = 0;
+        }
     }
+    written = written && std::fwrite(text.data(), 1, at, out.get()) == at;
     // Output that could not be written whole (a full disk) is removed rather
     // than left cut off behind a "Success".
     if (!out.close() || !written) {

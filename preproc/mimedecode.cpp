@@ -1,5 +1,6 @@
 #include "mimedecode.h"
 
+#include "bytereader.h"
 #include "codecplatform.h"
 #include "stdiofile.h"
 
@@ -106,37 +107,56 @@ bool isDataLine(const char* line)
     return true;
 }
 
-int Base64Accumulator::value(unsigned char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
+namespace {
+struct Base64Values {
+    signed char of[256];
+    Base64Values()
+    {
+        const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (signed char& v : of)
+            v = -1;
+        for (int i = 0; i < 64; ++i)
+            of[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+    }
+};
+const Base64Values kBase64;
+}  // namespace
+
+int Base64Accumulator::value(unsigned char c) { return kBase64.of[c]; }
 
 bool Base64Accumulator::decodeLine(const char* line, std::string* out)
 {
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(line); *p && *p != '\n';
-         ++p) {
-        int v = value(*p);
-        if (v < 0)
-            return false;  // the leftover bits are dropped with the part
-        acc_ = (acc_ << 6) | static_cast<unsigned>(v);
-        bits_ += 6;
-        if (bits_ >= 8) {
-            bits_ -= 8;
-            if (out)
-                *out += static_cast<char>((acc_ >> bits_) & 0xFF);
+    // Locals and a small buffer: the bytes go to `out` in one append.
+    unsigned acc = acc_;
+    int bits = bits_;
+    char bytes[64];
+    std::size_t n = 0;
+    bool goesOn = true;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(line);; ++p) {
+        int v = kBase64.of[*p];
+        if (v < 0) {
+            // A character outside the alphabet ends the part; the leftover
+            // bits are dropped with it.
+            goesOn = *p == '\n' || *p == 0;
+            break;
+        }
+        acc = (acc << 6) | static_cast<unsigned>(v);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            bytes[n++] = static_cast<char>((acc >> bits) & 0xFF);
+            if (n == sizeof bytes) {
+                if (out)
+                    out->append(bytes, n);
+                n = 0;
+            }
         }
     }
-    return true;
+    if (out)
+        out->append(bytes, n);
+    acc_ = acc;
+    bits_ = bits;
+    return goesOn;
 }
 
 namespace {
@@ -155,13 +175,15 @@ private:
     bool handleHeader(const char* line);  // false on the name conflict
     bool takeName(const char* valueStart);
     bool decodeBody(const char* line);
+    void writeBytes();
 
     std::string outPath_;
     std::string attachmentName_;
     StdioFile in_;
+    ByteReader reader_;  // reads in_
     StdioFile out_;
     char line_[kMimeLineWidth];
-    std::string bytes_;
+    std::string bytes_;  // decoded, not yet written
     Base64Accumulator acc_;
     bool bodyMode_ = false;
     bool keepName_ = true;
@@ -176,9 +198,9 @@ private:
 // not used: reaching the end ends the part first.
 bool MimeDecode::readLine()
 {
-    if (!std::fgets(line_, sizeof line_, in_.get()))
+    if (!reader_.readPiece(line_, sizeof line_))
         return false;
-    return !std::feof(in_.get());
+    return !reader_.hitEnd();
 }
 
 bool MimeDecode::takeName(const char* valueStart)
@@ -230,11 +252,17 @@ bool MimeDecode::handleHeader(const char* line)
 
 bool MimeDecode::decodeBody(const char* line)
 {
-    bytes_.clear();
     bool goesOn = acc_.decodeLine(line, out_ ? &bytes_ : nullptr);
+    if (bytes_.size() >= 64 * 1024)
+        writeBytes();
+    return goesOn;
+}
+
+void MimeDecode::writeBytes()
+{
     if (!bytes_.empty() && std::fwrite(bytes_.data(), 1, bytes_.size(), out_.get()) != bytes_.size())
         writeFailed_ = true;
-    return goesOn;
+    bytes_.clear();
 }
 
 MimeDecode::PartEnd MimeDecode::runPart()
@@ -268,12 +296,15 @@ int MimeDecode::run(const std::string& inPath)
 {
     if (!in_.open(inPath, "r"))
         return -1;
+    reader_.attach(in_.get());
     if (!out_.open(outPath_, "wb"))
         return -1;
     for (;;) {
         PartEnd end = runPart();
         if (end == PartEnd::nameConflict)
             return -1;
+        if (out_)
+            writeBytes();
         if (!out_.close())
             writeFailed_ = true;
         if (keepName_) {

@@ -1,7 +1,7 @@
 // The quoted-printable writer and WRITEQUOTED.
 //
-// The writer takes bytes one at a time from a source and writes the
-// quoted-printable text to a sink: soft line breaks "=" LF at column 75 (73
+// The writer takes bytes from a source in blocks and writes the
+// quoted-printable text to a sink, also in blocks: soft line breaks "=" LF at column 75 (73
 // before an escape), a blank before a line end or the end of the input
 // followed by "=" LF, "=" as "=3D", every other byte outside 33..126 as
 // "=%02X". The input ends at its end or at a NUL byte; nothing is added
@@ -20,8 +20,9 @@ namespace tarn {
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
-    // The next byte 1..255, or 0 at the end of the input.
-    virtual int next() = 0;
+    // Copies up to `size` bytes of the input to `buffer` and returns how
+    // many; 0 at the end of the input. A NUL byte ends the input too.
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
 };
 
 class ByteSink {

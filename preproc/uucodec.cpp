@@ -1,5 +1,6 @@
 #include "uucodec.h"
 
+#include "bytereader.h"
 #include "codecstate.h"
 #include "stdiofile.h"
 
@@ -87,65 +88,6 @@ bool openBuffered(StdioFile& f, const std::string& path, const char* mode)
     std::setvbuf(f.get(), nullptr, _IOFBF, kStreamBuffer);
     return true;
 }
-
-// The decoder's input: bytes one at a time and lines as fgets gives them,
-// from reads of 64 KB, without the C runtime's per-call cost.
-class ByteReader {
-public:
-    ByteReader() : buffer_(64 * 1024) {}
-    void attach(std::FILE* f)
-    {
-        file_ = f;
-        at_ = end_ = 0;
-    }
-    int get()
-    {
-        if (at_ == end_ && !fill())
-            return EOF;
-        return buffer_[at_++];
-    }
-    // As fgets: up to size - 1 bytes, through the first line feed; NUL
-    // ended. Null when the file had nothing more.
-    char* gets(char* line, int size)
-    {
-        int n = 0;
-        while (n < size - 1) {
-            int c = get();
-            if (c == EOF)
-                break;
-            line[n++] = static_cast<char>(c);
-            if (c == '\n')
-                break;
-        }
-        if (n == 0)
-            return nullptr;
-        line[n] = '\0';
-        return line;
-    }
-
-    // The next n bytes when they are already read, else null (nothing is
-    // consumed either way); skip(n) then consumes them.
-    const unsigned char* peek(std::size_t n) const
-    {
-        return end_ - at_ >= n ? buffer_.data() + at_ : nullptr;
-    }
-    void skip(std::size_t n) { at_ += n; }
-    // Gives back the byte the last get() returned.
-    void stepBack() { --at_; }
-
-private:
-    bool fill()
-    {
-        at_ = 0;
-        end_ = file_ ? std::fread(buffer_.data(), 1, buffer_.size(), file_) : 0;
-        return end_ > 0;
-    }
-
-    std::vector<unsigned char> buffer_;
-    std::FILE* file_ = nullptr;
-    std::size_t at_ = 0;
-    std::size_t end_ = 0;
-};
 
 std::string withExtension(const std::string& name, const char* ext)
 {

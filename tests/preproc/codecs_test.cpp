@@ -1,7 +1,8 @@
 // Unit tests of the codec state machines: the header word scanner and line
 // classifier of MIME decoding, the base64 accumulator and line encoder, the
-// quoted-printable writer and line decoder, the output mapping, and the UU
-// line and part-name rules.
+// quoted-printable writer and line decoder, the output mapping, the UU
+// line and part-name rules, and the buffered reader the decoders read with.
+#include "bytereader.h"
 #include "isoconvert.h"
 #include "mimedecode.h"
 #include "mimeencode.h"
@@ -10,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <set>
 #include <string>
@@ -179,13 +182,21 @@ TEST(Base64, OutsideCharacterEndsThePartAndDropsLeftoverBits)
     }
 }
 
+// Hands the text over in pieces of at most `piece` bytes.
 class StringSource : public tarn::ByteSource {
 public:
-    explicit StringSource(std::string s) : s_(std::move(s)) {}
-    int next() override { return i_ < s_.size() ? static_cast<unsigned char>(s_[i_++]) : 0; }
+    StringSource(std::string s, std::size_t piece) : s_(std::move(s)), piece_(piece) {}
+    std::size_t read(char* buffer, std::size_t size) override
+    {
+        std::size_t n = std::min({size, piece_, s_.size() - i_});
+        s_.copy(buffer, n, i_);
+        i_ += n;
+        return n;
+    }
 
 private:
     std::string s_;
+    std::size_t piece_;
     std::size_t i_ = 0;
 };
 
@@ -195,10 +206,10 @@ public:
     std::string text;
 };
 
-std::string qpText(const std::string& in)
+std::string qpText(const std::string& in, std::size_t piece = 1 << 20)
 {
     tarn::selectNoMapping();
-    StringSource src(in);
+    StringSource src(in, piece);
     StringSink sink;
     tarn::writeQuotedPrintable(src, sink);
     return sink.text;
@@ -225,8 +236,10 @@ TEST(QuotedPrintableWriter, Rules)
         {"", ""},
         {"  \n", "  =\n\n"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(qpText(c.in), c.out) << c.in;
+    for (const Case& c : cases) {
+        for (std::size_t piece : {1, 2, 3, 1 << 20})
+            EXPECT_EQ(qpText(c.in, piece), c.out) << c.in << " in pieces of " << piece;
+    }
 }
 
 TEST(QuotedPrintableWriter, NoLineLongerThan76)
@@ -248,6 +261,33 @@ std::string decodedLine(std::string line)
     buf.push_back('\0');
     tarn::decodeQuotedLine(buf.data());
     return std::string(buf.data());
+}
+
+// The writer's text decoded line by line.
+std::string qpDecoded(const std::string& text)
+{
+    std::string bytes;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        bytes += decodedLine(text.substr(start, end - start));
+        start = end;
+    }
+    return bytes;
+}
+
+TEST(QuotedPrintableWriter, AnyReadSizeGivesTheSameTextWhichDecodesBack)
+{
+    // Blanks, line ends and escapes close together, so that reads end
+    // between a blank and what decides its line end.
+    const char alphabet[] = {'a', ' ', '\t', '\n', '\r', '=', '\xe9', 'x', ' '};
+    std::mt19937 rng(11);
+    std::string in(30000, 'a');
+    for (char& c : in)
+        c = alphabet[rng() % sizeof alphabet];
+    const std::string whole = qpText(in);
+    EXPECT_EQ(qpDecoded(whole), in);  // by the line decoder of DECODE_ISO
+    for (std::size_t piece : {1, 2, 3, 5, 64, 4095, 65536})
+        EXPECT_EQ(qpText(in, piece), whole) << "pieces of " << piece;
 }
 
 TEST(QuotedPrintableLine, Decoding)
@@ -349,3 +389,63 @@ TEST(UuRules, DataLines)
 }
 
 }  // namespace
+
+namespace {
+
+// The reader's pieces and end flag, against fgets and feof on the same file
+// opened the same way.
+void expectPiecesAsFgets(const std::string& bytes, const char* mode, int width)
+{
+    const std::string path = "bytereader_test.tmp";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    std::FILE* a = std::fopen(path.c_str(), mode);
+    std::FILE* b = std::fopen(path.c_str(), mode);
+    ASSERT_TRUE(a && b);
+    tarn::ByteReader reader;
+    reader.attach(b);
+    std::vector<char> expected(width + 1), got(width + 1);
+    for (int piece = 0;; ++piece) {
+        // Filled alike, so that a different length shows past the NUL.
+        std::fill(expected.begin(), expected.end(), '\x55');
+        std::fill(got.begin(), got.end(), '\x55');
+        bool more = std::fgets(expected.data(), width, a) != nullptr;
+        ASSERT_EQ(reader.readPiece(got.data(), width) != nullptr, more) << mode << " piece " << piece;
+        if (!more)
+            break;
+        ASSERT_EQ(got, expected) << mode << " piece " << piece;
+        ASSERT_EQ(reader.hitEnd(), std::feof(a) != 0) << mode << " piece " << piece;
+    }
+    std::fclose(a);
+    std::fclose(b);
+    std::remove(path.c_str());
+}
+
+}  // namespace
+
+TEST(ByteReader, PiecesAndEndAreThoseOfFgetsAcrossReads)
+{
+    // Line feeds, carriage returns and NULs, on both sides of the 64 KB
+    // reads; a last line with and without its line feed.
+    const char alphabet[] = {'a', 'b', '\n', '\r', '\0', '='};
+    std::mt19937 rng(5);
+    for (std::size_t size : {std::size_t(0), std::size_t(79), std::size_t(65535), std::size_t(65536),
+                             std::size_t(65537), std::size_t(200000)}) {
+        std::string bytes(size, 'a');
+        for (char& c : bytes)
+            c = rng() % 4 ? alphabet[rng() % 2] : alphabet[rng() % sizeof alphabet];
+        for (const char* mode : {"rb", "r"}) {
+            for (int width : {80, 256}) {
+                expectPiecesAsFgets(bytes, mode, width);
+                expectPiecesAsFgets(bytes + "\n", mode, width);
+                expectPiecesAsFgets(bytes + "\r\n", mode, width);
+            }
+        }
+    }
+    // Lines that exactly fill a piece, the last ending at the end.
+    expectPiecesAsFgets(std::string(79 * 1000, 'x'), "rb", 80);
+}

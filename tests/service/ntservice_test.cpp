@@ -100,6 +100,7 @@ TEST(ServiceStatus, EachControlReportsAsTheHandlerTableSays)
 }  // namespace
 
 #include "dll.h"
+#include "imagecheck.h"
 #include "testdir.h"
 
 #include <algorithm>
@@ -111,17 +112,11 @@ TEST(ServiceProgram, ImportsOnlySystemLibrariesAndNoneOfTheSystemsOwn)
 {
     for (const char* exe : {"tarnsvc.exe", "tarnsvc_traced.exe"}) {
         SCOPED_TRACE(exe);
-        testsupport::PeTables t = testsupport::readPeTables(testsupport::exeFolder() + "\\" + exe);
-        ASSERT_FALSE(t.importedDlls.empty());
+        testsupport::PeImage img = testsupport::readPeImage(testsupport::exeFolder() + "\\" + exe);
+        testsupport::expectShippedImage(img, testsupport::kOwnMachine, shipped::kNoExports);
         bool advapi = false;
-        for (std::string dll : t.importedDlls) {
-            std::transform(dll.begin(), dll.end(), dll.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-            EXPECT_TRUE(dll == "KERNEL32.DLL" || dll == "USER32.DLL" || dll == "ADVAPI32.DLL" ||
-                        dll == "MSVCRT.DLL")
-                << dll;
-            advapi = advapi || dll == "ADVAPI32.DLL";
-        }
+        for (const std::string& dll : img.importedDlls)
+            advapi = advapi || shipped::upperDllName(dll) == "ADVAPI32.DLL";
         EXPECT_TRUE(advapi);  // the service manager's functions
     }
 }

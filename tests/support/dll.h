@@ -3,9 +3,9 @@
 // tables read from the DLL file itself.
 #pragma once
 
-#include <map>
+#include "peimage.h"
+
 #include <string>
-#include <vector>
 
 namespace testsupport {
 
@@ -28,12 +28,11 @@ private:
     void* module_;
 };
 
-struct PeTables {
-    std::map<std::string, int> exportsByName;  // name -> ordinal
-    std::vector<std::string> importedDlls;     // as written in the file
-};
+// Reads a PE32 or PE32+ file; its error says why when it is not one.
+PeImage readPeImage(const std::string& path);
 
-// Reads the export and import tables of a PE file. Empty on failure.
-PeTables readPeTables(const std::string& path);
+// The machine type of the images this process runs: kMachineI386 in the
+// 32-bit build, kMachineAmd64 in the 64-bit one.
+constexpr std::uint16_t kOwnMachine = sizeof(void*) == 4 ? kMachineI386 : kMachineAmd64;
 
 }  // namespace testsupport

@@ -3,18 +3,34 @@
 # sample data. Builds what is missing, lays out a fresh UUCP inbound folder in
 # the Wine prefix of the build tree and drives every step through the
 # reference host tarnwick.exe.
+# It runs the 32-bit build where this machine executes 32-bit code, else the
+# 64-bit one; TARN_ARCH=i686 or x86_64 picks one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
+source scripts/arch.sh
 bash scripts/setup.sh
-bash scripts/build.sh >/dev/null
+if ! arch="$(tarn_pick_arch)"; then
+  echo "demo: cannot run" >&2
+  exit 1
+fi
+bash scripts/build.sh "$arch" >/dev/null
+build="$(tarn_build_dir "$arch")"
+echo "The demo runs the $arch build ($build/bin)."
+if [ "$arch" = x86_64 ] && [ -z "${TARN_ARCH:-}" ]; then
+  echo "(the 32-bit build is not run: $(tarn_why_not_runnable i686))"
+fi
 
-export TARN_BUILD_DIR="$root/build"
-host() { "$root/scripts/wine-run.sh" "$root/build/bin/tarnwick.exe" "$@"; }
+export TARN_BUILD_DIR="$build"
+export TARN_ARCH="$arch"
+host() { "$root/scripts/wine-run.sh" "$build/bin/tarnwick.exe" "$@"; }
 # The prefix exists once the first program has run.
-host help >/dev/null || true
+if ! host help >/dev/null; then
+  echo "demo: tarnwick.exe does not start under Wine (see above)" >&2
+  exit 1
+fi
 
-drive="$root/build/wine/drive_c"
+drive="$build/wine/drive_c"
 demo="$drive/tarndemo"
 rm -rf "$demo"
 mkdir -p "$demo"
@@ -24,8 +40,8 @@ step_no=0
 step() { step_no=$((step_no + 1)); printf '\n=== %d. %s\n' "$step_no" "$*"; }
 
 # The demo's private servers are stopped on every exit.
-dovecot_dir="$root/build/dovecot-demo"
-pf_dir="$root/build/postfix-demo"
+dovecot_dir="$build/dovecot-demo"
+pf_dir="$build/postfix-demo"
 cleanup() {
   bash "$root/scripts/dovecot.sh" stop "$dovecot_dir" >/dev/null 2>&1 || true
   bash "$root/scripts/postfix.sh" stop "$pf_dir" >/dev/null 2>&1 || true
@@ -201,8 +217,8 @@ tail -c +13 "$dat" | compress -d -c | sed -n 1,4p
 # beside it: there is no Remote Access Service on this machine.
 hostdir="$demo/host"
 mkdir -p "$hostdir"
-cp "$root/build/bin/tarnwick.exe" "$root/build/bin/tarn32.dll" "$root/build/bin/tarnsvc.exe" "$hostdir/"
-cp "$root/build/bin/rasdouble/rasapi32.dll" "$hostdir/"
+cp "$build/bin/tarnwick.exe" "$build/bin/tarn32.dll" "$build/bin/tarnsvc.exe" "$hostdir/"
+cp "$build/bin/rasdouble/rasapi32.dll" "$hostdir/"
 printf 'office\tanna\ts3cret\n' > "$hostdir/phone.txt"
 hosted() { TARN_RAS_PHONEBOOK="$win\\host\\phone.txt" WINEDLLOVERRIDES="rasapi32=n,b" \
   "$root/scripts/wine-run.sh" "$win\\host\\tarnwick.exe" "$@"; }

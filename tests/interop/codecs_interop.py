@@ -18,7 +18,7 @@ from email.mime.application import MIMEApplication
 from email.mime.multipart import MIMEMultipart
 from email.mime.text import MIMEText
 
-BUILD = os.environ.get("TARN_BUILD_DIR") or os.path.join(os.path.dirname(__file__), "..", "..", "build")
+BUILD = os.environ.get("TARN_BUILD_DIR") or os.path.join(os.path.dirname(__file__), "..", "..", "build32")
 SOURCE = os.environ.get("TARN_SOURCE_DIR") or os.path.join(os.path.dirname(__file__), "..", "..")
 UNIX_DIR = os.path.join(BUILD, "wine", "drive_c", "tarnit")
 WIN_DIR = "C:\\tarnit"

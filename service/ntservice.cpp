@@ -93,6 +93,10 @@ void NTService::control(DWORD code)
     report();
 }
 
+// The start-up block the host is created with: 68 bytes in the 32-bit
+// build; the 64-bit platform's block holds pointer-sized fields and is 104.
+static_assert(sizeof(STARTUPINFOA) == (sizeof(void*) == 4 ? 68 : 104), "start-up block size");
+
 DWORD WINAPI NTService::launchHost(void* self)
 {
     try {
@@ -101,7 +105,7 @@ DWORD WINAPI NTService::launchHost(void* self)
         std::memcpy(commandLine, kHostCommandLine, sizeof commandLine);  // CreateProcessA writes to it
         STARTUPINFOA startup;
         std::memset(&startup, 0, sizeof startup);
-        startup.cb = sizeof startup;  // 68
+        startup.cb = sizeof startup;
         startup.dwFlags = STARTF_FORCEONFEEDBACK;
         PROCESS_INFORMATION created;
         if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,

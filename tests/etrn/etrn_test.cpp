@@ -2,6 +2,7 @@
 // loads it (registry port, the local host name in EHLO, overlapping calls).
 #include "dll.h"
 #include "imagecheck.h"
+#include "stdcallprobe.h"
 #include "testdir.h"
 #include "etrnsession.h"
 #include "portsetting.h"
@@ -165,6 +166,20 @@ TEST(QflushExports, TableAndPortFromTheRegistry)
     EXPECT_EQ(second.received(), "EHLO " + host + "\r\nETRN two.example\r\nQUIT\r\n");
     EXPECT_EQ(net::readPortSetting("smtp_out", 25), 25);
     testsupport::threadsEnded(threadsBefore);  // a worker may still linger; only waited for
+}
+
+// Q_FLUSH removes exactly the 12 bytes of arguments a host pushed. Called
+// here with every argument null: there is nothing to connect to, and its
+// session ends by itself.
+TEST(QflushExports, RemovesExactlyItsArguments)
+{
+#if defined(__i386__)
+    testsupport::Dll dll("qflush.dll");
+    ASSERT_TRUE(dll.loaded());
+    EXPECT_EQ(testsupport::calleeRemovedBytes(dll.procAddress("Q_FLUSH"), 3), 12);
+#else
+    GTEST_SKIP() << "x86_64 has one calling convention, in which the caller removes the arguments";
+#endif
 }
 
 }  // namespace

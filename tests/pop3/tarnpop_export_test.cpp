@@ -3,6 +3,7 @@
 // the library's own worker thread, and the refusals while a session runs.
 #include "dll.h"
 #include "imagecheck.h"
+#include "stdcallprobe.h"
 #include "scriptserver.h"
 #include "sessionharness.h"
 #include "testdir.h"
@@ -266,6 +267,28 @@ TEST(TarnpopExports, BadInputTable)
             EXPECT_FALSE(testsupport::fileExists(log));
         }
     }
+}
+
+// Each export removes exactly the bytes of arguments a host pushed: 8 for
+// getPopMail (refused here, before any init), 28 for initPopMail.
+TEST(TarnpopExports, EachRemovesExactlyItsArguments)
+{
+#if defined(__i386__)
+    using testsupport::calleeRemovedBytes;
+    using testsupport::word;
+    TestDir dir;
+    std::string folder = dir.path();
+    std::string log = dir.file("pop.log");
+    Dll dll("tarnpop.dll");
+    ASSERT_TRUE(dll.loaded());
+    EXPECT_EQ(calleeRemovedBytes(dll.procAddress("getPopMail"), {word("user"), word("secret")}), 8);
+    EXPECT_EQ(calleeRemovedBytes(dll.procAddress("initPopMail"),
+                                 {0, kBase, word(folder.c_str()), word("localhost"),
+                                  word("127.0.0.1"), word(log.c_str()), 0}),
+              28);
+#else
+    GTEST_SKIP() << "x86_64 has one calling convention, in which the caller removes the arguments";
+#endif
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // exports and sessions started through ConnectToHost on the worker thread.
 #include "dll.h"
 #include "imagecheck.h"
+#include "stdcallprobe.h"
 #include "scriptserver.h"
 #include "smtpharness.h"
 #include "testdir.h"
@@ -188,6 +189,30 @@ TEST(PostgateExports, FolderTooLongRecordsNoRefusal)
                          line(1, "Error - Unable to open  " + folder + "\\smtp.bad")),
               1);
     EXPECT_EQ(testsupport::listFolder(f.folder), std::vector<std::string>{});
+}
+
+// Each export removes exactly the bytes of arguments a host pushed: 8 for
+// ConnectToHost (refused here, before any init), none for DestroyIt, 36 for
+// initSmtpMail.
+TEST(PostgateExports, EachRemovesExactlyItsArguments)
+{
+#if defined(__i386__)
+    using testsupport::calleeRemovedBytes;
+    using testsupport::word;
+    Files f;
+    Dll dll("postgate.dll");
+    ASSERT_TRUE(dll.loaded());
+    EXPECT_EQ(calleeRemovedBytes(dll.procAddress("ConnectToHost"),
+                                 {word(f.envelope.c_str()), word(f.message.c_str())}),
+              8);
+    EXPECT_EQ(calleeRemovedBytes(dll.procAddress("DestroyIt"), 0), 0);
+    EXPECT_EQ(calleeRemovedBytes(dll.procAddress("initSmtpMail"),
+                                 {0, 3000, word(f.folder.c_str()), word("localhost"), word("127.0.0.1"),
+                                  word(f.log.c_str()), 0, 1, word("here.example")}),
+              36);
+#else
+    GTEST_SKIP() << "x86_64 has one calling convention, in which the caller removes the arguments";
+#endif
 }
 
 }  // namespace

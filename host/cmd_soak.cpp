@@ -115,9 +115,12 @@ Sample takeSample(long n)
 
 void printSample(const char* what, const Sample& s)
 {
-    std::printf("%s %7ld: handles %5lu  private %9lu  working set %9lu\n", what, s.n,
-                static_cast<unsigned long>(s.handles), static_cast<unsigned long>(s.privateBytes),
-                static_cast<unsigned long>(s.workingSet));
+    // The byte counts are SIZE_T, 64 bits wide in the 64-bit build: printed
+    // whole, not cut to an unsigned long (32 bits in both builds).
+    std::printf("%s %7ld: handles %5lu  private %9llu  working set %9llu\n", what, s.n,
+                static_cast<unsigned long>(s.handles),
+                static_cast<unsigned long long>(s.privateBytes),
+                static_cast<unsigned long long>(s.workingSet));
 }
 
 void printSummary(const std::vector<Sample>& samples)
@@ -132,12 +135,12 @@ void printSummary(const std::vector<Sample>& samples)
         maxH = std::max(maxH, s.handles);
         maxP = std::max(maxP, s.privateBytes);
     }
-    std::printf("handles %lu..%lu (max %lu), private bytes %lu..%lu (max %lu)\n",
+    std::printf("handles %lu..%lu (max %lu), private bytes %llu..%llu (max %llu)\n",
                 static_cast<unsigned long>(samples.front().handles),
                 static_cast<unsigned long>(samples.back().handles), static_cast<unsigned long>(maxH),
-                static_cast<unsigned long>(samples.front().privateBytes),
-                static_cast<unsigned long>(samples.back().privateBytes),
-                static_cast<unsigned long>(maxP));
+                static_cast<unsigned long long>(samples.front().privateBytes),
+                static_cast<unsigned long long>(samples.back().privateBytes),
+                static_cast<unsigned long long>(maxP));
 }
 
 }  // namespace

@@ -45,8 +45,9 @@ std::string exeFolder()
     return slash == std::string::npos ? std::string(".") : p.substr(0, slash);
 }
 
-// One line of the AUTO log (stdout, reopened on "tarnwick.log").
-void logLine(const char* format, ...)
+// One line of the AUTO log (stdout, reopened on "tarnwick.log"). Checked as
+// a printf format, so a pointer-sized argument cannot meet a 32-bit one.
+__attribute__((format(printf, 1, 2))) void logLine(const char* format, ...)
 {
     SYSTEMTIME t;
     GetLocalTime(&t);

@@ -42,7 +42,7 @@ std::size_t fileNameStart(const std::string& name)
     return cut == std::string::npos ? 0 : cut + 1;
 }
 
-void vdiag(bool error, int line, const char* format, std::va_list ap)
+__attribute__((format(printf, 3, 0))) void vdiag(bool error, int line, const char* format, std::va_list ap)
 {
     std::printf("%s ", kTag);
     if (line >= 0)
@@ -52,28 +52,29 @@ void vdiag(bool error, int line, const char* format, std::va_list ap)
     std::printf(".\n");
 }
 
-void error(const char* format, ...)
+// Checked as printf formats, like the C runtime's own.
+__attribute__((format(printf, 1, 2))) void error(const char* format, ...)
 {
     std::va_list ap;
     va_start(ap, format);
     vdiag(true, -1, format, ap);
     va_end(ap);
 }
-void errorAt(int line, const char* format, ...)
+__attribute__((format(printf, 2, 3))) void errorAt(int line, const char* format, ...)
 {
     std::va_list ap;
     va_start(ap, format);
     vdiag(true, line, format, ap);
     va_end(ap);
 }
-void warning(const char* format, ...)
+__attribute__((format(printf, 1, 2))) void warning(const char* format, ...)
 {
     std::va_list ap;
     va_start(ap, format);
     vdiag(false, -1, format, ap);
     va_end(ap);
 }
-void warningAt(int line, const char* format, ...)
+__attribute__((format(printf, 2, 3))) void warningAt(int line, const char* format, ...)
 {
     std::va_list ap;
     va_start(ap, format);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 
 namespace {
 
@@ -75,6 +76,9 @@ int postingEntry(void* w)
     HWND hwnd = static_cast<HWND>(w);
     net::notifyHost(hwnd, 3000, 7, 4);
     net::notifyHost(hwnd, 3000, 0, -1000);
+    net::notifyHost(hwnd, 3000, -1, 10);
+    net::notifyHost(hwnd, 3000, 101, -1);
+    net::notifyHost(hwnd, 3000, INT_MIN, INT_MAX);
     net::notifyHost(nullptr, 3000, 1, 1);                        // no window: ignored
     net::notifyHost(reinterpret_cast<HWND>(0x1234), 3000, 1, 1);  // not a window: ignored
     return 0;
@@ -91,9 +95,17 @@ TEST(NotifyHost, PostsValuePairsFromAnotherThread)
     MSG msg;
     while (PeekMessageA(&msg, window.hwnd, 0, 0, PM_REMOVE)) {
         EXPECT_EQ(msg.message, 3000u + 1023u);
-        pairs.emplace_back(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam));
+        int w = static_cast<int>(msg.wParam);
+        int l = static_cast<int>(msg.lParam);
+        pairs.emplace_back(w, l);
+        // The whole parameters are the ints sign-extended, as a host that
+        // compares them without a cast to int sees them: lParam -1000, not
+        // 4294966296, in the 64-bit build as in the 32-bit one.
+        EXPECT_EQ(msg.lParam, static_cast<LPARAM>(l)) << w << ", " << l;
+        EXPECT_EQ(static_cast<INT_PTR>(msg.wParam), static_cast<INT_PTR>(w)) << w << ", " << l;
     }
-    std::vector<std::pair<int, int>> want = {{7, 4}, {0, -1000}};
+    std::vector<std::pair<int, int>> want = {
+        {7, 4}, {0, -1000}, {-1, 10}, {101, -1}, {INT_MIN, INT_MAX}};
     EXPECT_EQ(pairs, want);
 }
 

@@ -7,13 +7,13 @@
 #include "imagecheck.h"
 #include "peimage.h"
 #include "shippedbinaries.h"
+#include "testdir.h"
 
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +21,7 @@ namespace {
 
 using testsupport::parsePeImage;
 using testsupport::PeImage;
+using testsupport::readFile;
 
 struct Build {
     const char* tree;
@@ -30,16 +31,6 @@ const Build kBuilds[] = {{"build32", testsupport::kMachineI386},
                          {"build64", testsupport::kMachineAmd64}};
 
 std::string binFolder(const Build& b) { return std::string(TARN_SOURCE_ROOT) + "/" + b.tree + "/bin"; }
-
-bool readBytes(const std::string& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
-        return false;
-    out.resize(static_cast<std::size_t>(in.tellg()));
-    in.seekg(0);
-    return static_cast<bool>(in.read(out.data(), static_cast<std::streamsize>(out.size())));
-}
 
 // Every .exe and .dll under a folder, subfolders included.
 void listImages(const std::string& folder, std::vector<std::string>& out)
@@ -67,8 +58,8 @@ TEST(WindowsBuilds, ShippedBinariesAsAHostsLoaderSeesThem)
         for (const shipped::Binary& bin : shipped::kBinaries) {
             std::string path = binFolder(b) + "/" + bin.file;
             SCOPED_TRACE(path);
-            std::string bytes;
-            ASSERT_TRUE(readBytes(path, bytes)) << "missing: bash scripts/build.sh makes both builds";
+            std::string bytes = readFile(path);
+            ASSERT_FALSE(bytes.empty()) << "missing: bash scripts/build.sh makes both builds";
             testsupport::expectShippedImage(parsePeImage(bytes), b.machine, bin.exports);
         }
     }
@@ -81,8 +72,8 @@ TEST(WindowsBuilds, EveryBinaryIsOfItsBuildsMachine)
         listImages(binFolder(b), images);
         EXPECT_GE(images.size(), std::size(shipped::kBinaries)) << b.tree;
         for (const std::string& path : images) {
-            std::string bytes;
-            ASSERT_TRUE(readBytes(path, bytes)) << path;
+            std::string bytes = readFile(path);
+            ASSERT_FALSE(bytes.empty()) << path;
             PeImage img = parsePeImage(bytes);
             EXPECT_EQ(img.error, "") << path;
             EXPECT_EQ(img.machine, b.machine) << path;
@@ -90,12 +81,10 @@ TEST(WindowsBuilds, EveryBinaryIsOfItsBuildsMachine)
     }
 }
 
-// The i386 build's own image of tarn32, for the damage cases below.
+// A build's image of tarn32, for the damage cases below.
 std::string tarn32Bytes(const Build& b)
 {
-    std::string bytes;
-    readBytes(binFolder(b) + "/tarn32.dll", bytes);
-    return bytes;
+    return readFile(binFolder(b) + "/tarn32.dll");
 }
 
 // A file cut short is refused while the cut takes any of the headers or the

@@ -103,8 +103,6 @@ TEST(ServiceStatus, EachControlReportsAsTheHandlerTableSays)
 #include "imagecheck.h"
 #include "testdir.h"
 
-#include <algorithm>
-#include <cctype>
 
 namespace {
 

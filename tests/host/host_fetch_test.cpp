@@ -200,9 +200,9 @@ TEST_F(HostFetchTest, ASlowSessionIsWaitedForAndNotDoubled)
                       testsupport::dialogue({"line\r\n.\r\n", "C:DELE 1", "+OK\r\n", "C:QUIT",
                                              "+OK\r\n"}));
     ScriptServer next(oneMessage("next\r\n"));
-    popOut.set(slow.port());
     std::string fetchArgs = " localhost 127.0.0.1 joe secret " + folder + "\\pop.log 9\n";
     testsupport::writeFile(dir.file("tarnwick.auto"),
+                           "pop-port " + std::to_string(slow.port()) + "\n"
                            "fetch-pop " + folder + fetchArgs +
                            "pop-port " + std::to_string(next.port()) + "\n"
                            "fetch-pop " + folder + fetchArgs +
@@ -214,8 +214,8 @@ TEST_F(HostFetchTest, ASlowSessionIsWaitedForAndNotDoubled)
     EXPECT_EQ(exitCode, 0u);
     std::string text = log();
     EXPECT_NE(text.find("waiting for the session: no progress for"), std::string::npos) << text;
-    EXPECT_NE(text.find("step (line 1) ended with 0"), std::string::npos) << text;
-    EXPECT_NE(text.find("step (line 3) ended with 0"), std::string::npos) << text;
+    EXPECT_NE(text.find("step (line 2) ended with 0"), std::string::npos) << text;
+    EXPECT_NE(text.find("step (line 4) ended with 0"), std::string::npos) << text;
     EXPECT_EQ(text.find("giving up"), std::string::npos) << text;
     EXPECT_EQ(slow.received(), kOneSession);
     EXPECT_EQ(next.received(), kOneSession);

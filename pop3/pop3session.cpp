@@ -130,16 +130,14 @@ private:
             if (received_ < 0)
                 return receiveError();
             block_.assign(w_.receiveBuffer.data(), received_);
-            pending_ += block_;
-            bool endStraddles = w_.state == kWaitRetr && straddlesEnd();
-            bulkTail_.clear();
-            bool bulk = w_.state == kWaitRetr && pending_.size() > kBulkAt;
-            std::size_t found = bulk ? pending_.size() : pending_.find("\r\n");
-            if (found != std::string::npos || endStraddles) {
-                if (w_.state == kWaitRetr) {
-                    if (handleMessage(found, bulk, endStraddles) == Next::End)
-                        return commonEnding();
-                } else {
+            if (w_.state == kWaitRetr) {
+                // Every block of a RETR reply is looked at, with or without a
+                // line end: its end may complete bytes written in bulk.
+                if (handleMessage() == Next::End)
+                    return commonEnding();
+            } else {
+                pending_ += block_;
+                if (pending_.find("\r\n") != std::string::npos) {
                     handleReply();
                     if (w_.stop)
                         return commonEnding();
@@ -227,6 +225,8 @@ private:
     {
         notify(n, 5);
         w_.firstLine = true;
+        seen_.clear();
+        lineStart_ = true;
         w_.state = kWaitRetr;
         sendCommand(format("RETR %d\r\n", n));
     }
@@ -265,12 +265,23 @@ private:
         return buf;
     }
 
-    // ---- Message handling: state 105. `found` is the end of the first
-    // line (the CR of its CR LF), or in bulk handling the pending length.
-    // endStraddles: the terminating sequence began in the bytes last
-    // written in bulk and ends in this block.
-    Next handleMessage(std::size_t found, bool bulk, bool endStraddles)
+    // ---- Message handling: state 105. Only CR LF "." CR LF ends a
+    // message: a dot line ends it only where a line begins (after CR LF),
+    // and the raw-block test looks for the whole sequence in the bytes of
+    // this receive joined to the last bytes of the reply before them, so a
+    // bare LF before a dot line never ends a message, whether the two meet
+    // in one receive, across receives or across bytes written in bulk.
+    Next handleMessage()
     {
+        std::string stream = seen_ + block_;
+        std::size_t endAt = stream.find("\r\n.\r\n");
+        // Bytes of this receive after the terminating sequence, if it is here.
+        std::size_t afterEnd = endAt == std::string::npos ? 0 : stream.size() - (endAt + 5);
+        seen_ = stream.substr(stream.size() > 4 ? stream.size() - 4 : 0);
+        pending_ += block_;
+
+        bool bulk = pending_.size() > kBulkAt;
+        std::size_t found = bulk ? pending_.size() : pending_.find("\r\n");
         while (found != std::string::npos) {
             std::size_t length = bulk ? pending_.size() : found + 2;
             std::string line = pending_.substr(0, length);
@@ -286,7 +297,7 @@ private:
                 }
                 if (!openMessageFile())
                     return Next::End;
-            } else if (line.compare(0, 3, ".\r\n") == 0) {
+            } else if (lineStart_ && line.compare(0, 3, ".\r\n") == 0) {
                 pending_.erase(0, length);
                 if (!finishMessageFile())
                     return Next::End;
@@ -298,20 +309,21 @@ private:
             } else if (!writeMessage(line)) {
                 return Next::End;
             }
+            // Bulk bytes may end in the middle of a line.
+            lineStart_ = endsWithLineEnd(line);
             if (bulk) {
-                bulkTail_ = pending_.substr(pending_.size() > 3 ? pending_.size() - 3 : 0);
                 pending_.clear();
                 break;
             }
             pending_.erase(0, length);
             found = pending_.find("\r\n");
         }
-        if (w_.state == kWaitRetr &&
-            (block_.find("\n.\r\n") != std::string::npos || endStraddles)) {
+        if (w_.state == kWaitRetr && endAt != std::string::npos) {
             // The end of a message whose last lines went out in bulk. When
-            // the sequence straddles two receives, the rest of the dot line
-            // joins the bulk bytes so the file ends the same way.
-            if (endStraddles && !pending_.empty() && !writeMessage(pending_))
+            // the sequence began in bytes already written, the rest of the
+            // dot line joins them, so the file ends the same way.
+            std::size_t rest = pending_.size() > afterEnd ? pending_.size() - afterEnd : 0;
+            if (rest > 0 && !writeMessage(pending_.substr(0, rest)))
                 return Next::End;
             if (!finishMessageFile())
                 return Next::End;
@@ -323,6 +335,11 @@ private:
             sendCommand(format("DELE %d\r\n", w_.messageNumber));
         }
         return Next::Receive;
+    }
+
+    static bool endsWithLineEnd(const std::string& s)
+    {
+        return s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0;
     }
 
     bool openMessageFile()
@@ -382,17 +399,6 @@ private:
         }
     }
 
-    // True when LF "." CR LF begins in the last bytes written in bulk and
-    // ends in this block: the raw-block test, across the boundary.
-    bool straddlesEnd() const
-    {
-        if (bulkTail_.empty())
-            return false;
-        std::string seam = bulkTail_ + block_.substr(0, 3);
-        std::size_t at = seam.find("\n.\r\n");
-        return at != std::string::npos && at < bulkTail_.size();
-    }
-
     // ---- Endings.
     int timedOut()
     {
@@ -436,7 +442,8 @@ private:
     const Pop3SessionOptions& o_;
     std::string pending_;   // received, not yet handled
     std::string block_;     // the bytes of the last receive
-    std::string bulkTail_;  // last bytes written in bulk by the previous receive
+    std::string seen_;      // the last bytes (at most 4) of the RETR reply before this block
+    bool lineStart_ = true; // the pending text begins a line of the message
     std::unique_ptr<MessageFile> file_;
     std::string filePath_;  // of file_, or of the last message file
     int received_ = 0;

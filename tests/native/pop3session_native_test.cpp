@@ -157,6 +157,58 @@ TEST(Pop3SessionNative, DialoguesGiveTheSameResultHoweverTheBytesAreSplit)
     }
 }
 
+// The login, STAT 1, `reply` to RETR 1 cut into two receives at `cut`
+// (0: whole), and the replies to DELE and QUIT.
+std::vector<ServerEvent> oneMessage(const std::string& reply, std::size_t cut)
+{
+    std::vector<ServerEvent> e = {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n"),
+                                  bytes("+OK 1 99\r\n")};
+    if (cut == 0) {
+        e.push_back(bytes(reply));
+    } else {
+        e.push_back(bytes(reply.substr(0, cut)));
+        e.push_back(bytes(reply.substr(cut)));
+    }
+    e.push_back(bytes("+OK\r\n"));
+    e.push_back(bytes("+OK\r\n"));
+    return e;
+}
+
+// Only CR LF "." CR LF ends a message: a bare LF followed by a dot line is
+// message text, whether the two arrive in one receive, in two, or meet at
+// the edge of bytes written in bulk (a line past 3000 characters). The
+// reply is cut at every byte; the file equals the message and one DELE
+// goes out, after the real end.
+TEST(Pop3SessionNative, BareLfBeforeADotLineDoesNotEndTheMessage)
+{
+    std::string tail;
+    for (int i = 0; i < 60; ++i)
+        tail += "tail line " + std::to_string(i) + "\r\n";  // past one receive: never in bulk
+    const std::pair<const char*, std::string> cases[] = {
+        {"in the middle", "Subject: lf\r\n\r\na\n.\r\nb\r\n"},
+        {"first bytes", "\n.\r\nafter\r\n"},
+        {"last line", "x\n.\r\n"},
+        {"twice", "a\n.\r\n\n.\r\nb\n.\n.\r\n"},
+        {"after a long line", std::string(3100, 'y') + "\n.\r\n" + tail},
+        {"long line ending in a bare LF", std::string(2998, 'y') + "\n.\r\n.\n.\r\n" + tail},
+    };
+    const std::vector<std::string> commands = {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n",
+                                               "RETR 1\r\n", "DELE 1\r\n", "QUIT\r\n"};
+    for (const auto& c : cases) {
+        const std::string reply = "+OK\r\n" + c.second + ".\r\n";
+        for (std::size_t cut = 0; cut < reply.size(); ++cut) {
+            SCOPED_TRACE(std::string(c.first) + ", cut at " + std::to_string(cut));
+            Outcome o = run(oneMessage(reply, cut), 0);
+            EXPECT_EQ(o.sent, commands);
+            ASSERT_EQ(o.files.count("box/1.msg"), 1u);
+            EXPECT_TRUE(o.files.at("box/1.msg") == c.second);
+            EXPECT_EQ(o.pairs, (Pairs{{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 10}, {0, 500}}));
+            if (HasFailure())
+                return;
+        }
+    }
+}
+
 // The replies that lead to each state, in order; a fault is put after the
 // first `k` of them.
 TEST(Pop3SessionNative, CloseResetOrSilenceInEveryStateEndsTheSessionAndDeletesNothingUnstored)

@@ -195,6 +195,46 @@ TEST(Pop3Session, LongLinesGoToTheFileWhole)
     }
 }
 
+// Only CR LF "." CR LF ends a message: a bare LF followed by a dot line is
+// message text, sent in one piece, with the LF and the dot line apart, or
+// after a line long enough to go to the file in bulk. The file equals the
+// message and one DELE goes out, after the real end.
+TEST(Pop3Session, BareLfBeforeADotLineIsMessageText)
+{
+    const std::string longLine(3100, 'y');
+    std::string tail;
+    for (int i = 0; i < 60; ++i)
+        tail += "tail line " + std::to_string(i) + "\r\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> sends;  // the RETR reply, a pause between sends
+    } cases[] = {
+        {"one send", {"+OK\r\nSubject: lf\r\n\r\na\n.\r\nb\r\n.\r\n"}},
+        {"LF and dot line apart", {"+OK\r\nSubject: lf\r\n\r\na\n", ".\r\nb\r\n.\r\n"}},
+        {"LF ends a bulk write", {"+OK\r\n" + longLine + "\n", ".\r\nb\r\n.\r\n"}},
+        {"long line and dot line in one send", {"+OK\r\n" + longLine + "\n.\r\n" + tail + ".\r\n"}},
+    };
+    for (const Case& c : cases) {
+        std::string reply;
+        for (const std::string& part : c.sends)
+            reply += part;
+        const std::string body = reply.substr(5, reply.size() - 8);
+        SessionRun r;
+        std::vector<ScriptStep> s = loginAndStat(1);
+        s.push_back(expectLine("RETR 1"));
+        for (const std::string& part : c.sends) {
+            s.push_back(sendBytes(part));
+            s.push_back(pause(100));
+        }
+        append(s, testsupport::dialogue({"C:DELE 1", "+OK\r\n", "C:QUIT", "+OK\r\n"}));
+        ScriptServer server(s);
+        EXPECT_EQ(r.run(server.port()), 0) << c.name;
+        EXPECT_EQ(server.received(), commandsFor(1)) << c.name;
+        EXPECT_TRUE(r.file(1) == body) << c.name;
+        EXPECT_EQ(r.pairs(), pairsFor(1)) << c.name;
+    }
+}
+
 TEST(Pop3Session, OneMegabyteMessage)
 {
     std::string plain;

@@ -203,6 +203,30 @@ TEST(Pop3SessionEndings, FileThatCannotBeCreatedEndsTheSession)
                      "9\t-> QUIT", "9\t<- +OK BYE", "8\tPOP3 Client closed."}));
 }
 
+// A reply without line end past the limit after the password was accepted:
+// (101, -1), QUIT, the rest of that reply dropped up to its line end, and
+// the reply to QUIT read.
+TEST(Pop3SessionEndings, ReplyPastTheLimitAfterLoginEndsWithQuit)
+{
+    SessionRun r;
+    std::vector<testsupport::ScriptStep> s = testsupport::dialogue(
+        {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT"});
+    s.push_back(testsupport::sendBytes("+OK " + std::string(70000, '7')));
+    s.push_back(testsupport::pause(100));
+    s.push_back(testsupport::sendBytes(" 1\r\n"));
+    std::vector<testsupport::ScriptStep> quit = testsupport::dialogue({"C:QUIT", "+OK bye\r\n"});
+    s.insert(s.end(), quit.begin(), quit.end());
+    testsupport::ScriptServer server(s);
+    EXPECT_EQ(r.run(server.port()), 0);
+    EXPECT_EQ(server.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {101, -1}, {0, 500}}));
+    Lines lines = r.lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
+              (Lines{"1\tPOP3 Client closed, reply without line end too long.", "9\t-> QUIT",
+                     "9\t<- +OK BYE", "8\tPOP3 Client closed."}));
+}
+
 TEST(Pop3SessionEndings, PathsPastTheirWidthsAreRefused)
 {
     struct Case {

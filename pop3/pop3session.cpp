@@ -321,19 +321,8 @@ private:
             if (w_.firstLine) {
                 w_.firstLine = false;
                 log("<- " + withoutLineEnd(line), 9);
-                if (upperAscii(line).compare(0, 4, "-ERR") == 0) {
-                    // A message the server cannot serve stays there, and the
-                    // session goes on with the next: once the DELEs before it
-                    // are committed it would otherwise stop every session.
-                    char text[96];
-                    std::snprintf(text, sizeof text,
-                                  "POP3 Client RETR %d refused, message %d left on the server",
-                                  w_.messageNumber, w_.messageNumber);
-                    log(text, 1);
-                    pending_.clear();
-                    nextMessage();
-                    return Next::Receive;
-                }
+                if (upperAscii(line).compare(0, 4, "-ERR") == 0)
+                    return retrRefused();
                 if (!openMessageFile())
                     return fileFailedEnding(endAt != std::string::npos);
             } else if (lineStart_ && line.compare(0, 3, ".\r\n") == 0) {
@@ -357,22 +346,42 @@ private:
             pending_.erase(0, length);
             found = pending_.find("\r\n");
         }
-        if (w_.state == kWaitRetr && endAt != std::string::npos) {
-            // The end of a message whose last lines went out in bulk. When
-            // the sequence began in bytes already written, the rest of the
-            // dot line joins them, so the file ends the same way.
-            std::size_t rest = pending_.size() > afterEnd ? pending_.size() - afterEnd : 0;
-            if (rest > 0 && !writeMessage(pending_.substr(0, rest)))
-                return fileFailedEnding(true);
-            if (!finishMessageFile())
-                return fileFailedEnding(true);
-            log("Found EOM, Closing & flushing buffer", 9);
-            w_.receiveBuffer.assign(kReceiveSize, '\0');
-            pending_.clear();
-            block_.clear();
-            w_.state = kWaitDele;
-            sendCommand(format("DELE %d\r\n", w_.messageNumber));
-        }
+        if (w_.state == kWaitRetr && endAt != std::string::npos)
+            return endFoundInRawBlock(afterEnd);
+        return Next::Receive;
+    }
+
+    // The end of a message whose last lines went out in bulk. When the
+    // sequence began in bytes already written, the rest of the dot line
+    // joins them, so the file ends the same way; `afterEnd` bytes of the
+    // receive follow the sequence and are not part of the message.
+    Next endFoundInRawBlock(std::size_t afterEnd)
+    {
+        std::size_t rest = pending_.size() > afterEnd ? pending_.size() - afterEnd : 0;
+        if (rest > 0 && !writeMessage(pending_.substr(0, rest)))
+            return fileFailedEnding(true);
+        if (!finishMessageFile())
+            return fileFailedEnding(true);
+        log("Found EOM, Closing & flushing buffer", 9);
+        w_.receiveBuffer.assign(kReceiveSize, '\0');
+        pending_.clear();
+        block_.clear();
+        w_.state = kWaitDele;
+        sendCommand(format("DELE %d\r\n", w_.messageNumber));
+        return Next::Receive;
+    }
+
+    // "-ERR" to RETR: a message the server cannot serve stays there and the
+    // session goes on with the next; once the DELEs before it are committed
+    // it would otherwise stop every later session.
+    Next retrRefused()
+    {
+        char text[96];
+        std::snprintf(text, sizeof text, "POP3 Client RETR %d refused, message %d left on the server",
+                      w_.messageNumber, w_.messageNumber);
+        log(text, 1);
+        pending_.clear();
+        nextMessage();
         return Next::Receive;
     }
 

@@ -265,7 +265,7 @@ TEST(TarnpopExports, BadInputTable)
         {"null strings", true, false, true, false, nullptr, "127.0.0.1", nullptr, 9,
          {"+OK\r\n", "C:USER ", "-ERR\r\n"}, "USER \r\n", {{0, 1}, {2, -1}, {0, 500}}, false},
         {"folder past its width: message left on the server", false, true, false, false, "", "127.0.0.1",
-         "joe", 9, oneMessage, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\n",
+         "joe", 9, oneMessage, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nQUIT\r\n",
          {{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 500}}, false},
         {"log path past its width: silent log", false, false, false, true, "", "127.0.0.1", "joe", 9,
          oneMessage, all, allPairs, true},

@@ -167,6 +167,18 @@ int cmdFetchPop(const Args& args)
                         "unless its deletion went through it stays on the server\n",
                         k.number, k.path.c_str());
     }
+    // A message the server refused to send has no file: it stays on the
+    // server and comes again next session.
+    int endedAt = progress.complete ? progress.lastStarted : progress.lastStarted - 1;
+    for (int n = 1; n <= endedAt; ++n) {
+        bool hasFile = false;
+        for (const KeptFile& k : kept)
+            hasFile = hasFile || k.number == n;
+        if (!hasFile)
+            std::printf("message %d not retrieved (the server refused it, see the log); it stays "
+                        "on the server\n",
+                        n);
+    }
     if (whole > 0)
         std::printf("%d message%s kept in %s as %s-N.msg\n", whole, whole == 1 ? "" : "s",
                     receivedFolder(folder).c_str(), stamp.c_str());

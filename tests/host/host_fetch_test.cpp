@@ -185,6 +185,26 @@ TEST_F(HostFetchTest, AFileTheSessionDidNotFinishIsKeptApart)
     EXPECT_EQ(contents(folder + "\\incomplete"), (std::vector<std::string>{"half\r\n"}));
 }
 
+// A message the server refuses to send stays on the server; the person is
+// told which one, and the others are kept as usual.
+TEST_F(HostFetchTest, AMessageTheServerRefusesIsNamedAndTheOthersKept)
+{
+    std::string folder = dir.subdir("pop");
+    ScriptServer server(testsupport::dialogue(
+        {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT", "+OK 3 30\r\n",
+         "C:RETR 1", "+OK\r\none\r\n.\r\n", "C:DELE 1", "+OK\r\n", "C:RETR 2", "-ERR damaged\r\n",
+         "C:RETR 3", "+OK\r\nthree\r\n.\r\n", "C:DELE 3", "+OK\r\n", "C:QUIT", "+OK\r\n"}));
+    popOut.set(server.port());
+    ProgramRun run = runCapturing(fetch(folder), dir.path());
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find("message 2 not retrieved"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("message 1 not"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("message 3 not"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("2 messages kept"), std::string::npos) << run.output;
+    EXPECT_EQ(contents(folder + "\\received"), (std::vector<std::string>{"one\r\n", "three\r\n"}));
+}
+
 // The old host gave up after a time without a pair while the session still
 // ran, and the next AUTO step started a second session beside it. Here the
 // first server pauses far past the wait notice in the middle of a message:

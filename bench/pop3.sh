@@ -83,7 +83,7 @@ run_case() {
     t0=$(now)
     host fetch-pop 'C:\tarnbench\pop' localhost 127.0.0.1 joe secret 'C:\tarnbench\pop\pop3.log' "$level" >/dev/null
     t1=$(now)
-    got=$(ls "$out"/*.msg | wc -l)
+    got=$(ls "$out"/received/*.msg | wc -l)
     [ "$got" = "$count" ] || { echo "fetch-pop fetched $got of $count" >&2; exit 1; }
     python3 - "$label" "$level" "$count" "$bytes" "$t0" "$t1" "$tb" <<'PY'
 import sys

@@ -170,13 +170,14 @@ host pop-port "$dovecot_port"
 host mkdir "$win\\pop" >/dev/null
 host fetch-pop "$win\\pop" localhost 127.0.0.1 joe secret "$win\\pop\\pop3.log" 9
 
-step "The message files (CR LF line ends, dot-stuffed lines keep both dots)"
-for f in "$demo"/pop/*.msg; do
+step "The message files, kept in pop\\received (CR LF line ends, dot-stuffed lines keep both dots)"
+for f in "$demo"/pop/received/*.msg; do
   printf -- '--- %s (%s bytes)\n' "$(basename "$f")" "$(wc -c < "$f")"
   head -5 "$f" | tr -d '\r'
 done
-echo "--- 1.msg, the dotted lines as stored:"
-grep -a '^\.' "$demo/pop/1.msg" | cat -A | head -3
+first=$(ls "$demo"/pop/received/*-1.msg | head -1)
+echo "--- $(basename "$first") (message 1), the dotted lines as stored:"
+grep -a '^\.' "$first" | cat -A | head -3
 left=$(find "$maildir/new" "$maildir/cur" -type f | wc -l)
 echo "messages left on the server: $left"
 
@@ -274,6 +275,6 @@ printf '  UUCP mail imported into mailarea.txt: %s messages (records in mail.hdr
   "$(tr -d '\r' < "$demo/work/mail.hdr" | grep -c '^To:')"
 printf '  news areas written by IMPNEWS:        %s\n' "$(ls "$demo"/work/area[0-9]*.txt 2>/dev/null | wc -l)"
 printf '  UUCP jobs queued in the outbound folder: %s\n' "$(ls "$demo"/out/*.CMD 2>/dev/null | wc -l)"
-printf '  POP3 messages fetched and deleted:    %s\n' "$(ls "$demo"/pop/*.msg 2>/dev/null | wc -l)"
+printf '  POP3 messages fetched and deleted:    %s\n' "$(ls "$demo"/pop/received/*.msg 2>/dev/null | wc -l)"
 printf '  sent by SMTP and delivered to alice:  %s\n' "$(ls "$pf_dir"/mail/alice/new 2>/dev/null | wc -l)"
 printf '  refusals recorded in smtp.bad:        %s\n' "$(( $(tr -d '\r' < "$demo/out/smtp.bad" 2>/dev/null | wc -l) / 2 ))"

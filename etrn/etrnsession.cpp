@@ -2,6 +2,7 @@
 // reply taken line by line, every other reply taken whole, the ending.
 #include "etrnsession.h"
 
+#include "replyend.h"
 #include "wthread.h"
 
 namespace etrn {
@@ -81,7 +82,8 @@ private:
         w_.socket->send(w_.sendBuffer, -1);
     }
 
-    // State 102: each whole line in turn. A line beginning with "5" ends
+    // State 102: each whole line in turn; the last line of a "250" reply
+    // ("250 " or a bare "250") sends ETRN. A line beginning with "5" ends
     // the session at once; the server has refused the greeting.
     void ehloLines()
     {
@@ -89,7 +91,7 @@ private:
         while (w_.state == kWaitEhlo && (end = pending_.find("\r\n")) != std::string::npos) {
             std::string line = pending_.substr(0, end);
             pending_.erase(0, end + 2);
-            if (line.compare(0, 4, "250 ") == 0) {
+            if (line.compare(0, 3, "250") == 0 && net::isLastReplyLine(line)) {
                 sendCommand("ETRN " + w_.domain + "\r\n");
                 w_.state = kWaitEtrn;
             } else if (!line.empty() && line[0] == '5') {

@@ -9,6 +9,11 @@
 //
 // Everything, the steps' own output included, goes to "tarnwick.log" in the
 // folder of tarnwick.exe: unattended, nobody reads a console.
+//
+// Only one AUTO runs at a time: the service's stop waits for the window of
+// that title to go, and a second one would run its own sessions beside the
+// first. A second AUTO finds the window and ends at once. Limit: two
+// started in the same moment, before either window is up, both run.
 #include "autoconfig.h"
 #include "commands.h"
 
@@ -61,6 +66,23 @@ __attribute__((format(printf, 1, 2))) void logLine(const char* format, ...)
                 t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, text);
     std::fflush(stdout);
     LeaveCriticalSection(&logLock);
+}
+
+// Says why this AUTO does not start, on stderr and in the log it would have
+// written.
+void refuseStart(const std::string& logPath, const char* why)
+{
+    std::string text = std::string("tarnwick AUTO: ") + why +
+                       ": another tarnwick AUTO runs, this one does not start";
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (FILE* f = std::fopen(logPath.c_str(), "a")) {
+        SYSTEMTIME t;
+        GetLocalTime(&t);
+        std::fprintf(f, "%04d-%02d-%02d %02d:%02d:%02d.%03d %s (process %lu)\n", t.wYear,
+                     t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+                     text.c_str(), static_cast<unsigned long>(GetCurrentProcessId()));
+        std::fclose(f);
+    }
 }
 
 std::string joined(const std::vector<std::string>& words)
@@ -214,6 +236,10 @@ int cmdAuto(const Args& args)
         return usageError("AUTO");
     const std::string folder = exeFolder();
     const std::string logPath = folder + "\\tarnwick.log";
+    if (FindWindowA(nullptr, kWindowTitle)) {
+        refuseStart(logPath, "a window titled \"roziradedeze39\" exists");
+        return 1;
+    }
     std::printf("tarnwick AUTO: running unattended, log in %s\n", logPath.c_str());
     std::fflush(stdout);
     if (!std::freopen(logPath.c_str(), "a", stdout))

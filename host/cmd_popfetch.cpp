@@ -1,9 +1,14 @@
 // Subcommand fetch-pop: fetches a POP3 mailbox into numbered message files
 // with tarnpop.dll, as a host does: initPopMail with its own window,
 // getPopMail, then pumps messages and shows each progress pair as a line
-// until the session's last pair, (0, 500) or a set-up failure.
+// until the session's last pair, (0, 500) or a set-up failure, however long
+// that takes. Then every message file goes where it is kept
+// (keptmessages.h), and a folder that still holds message files of an
+// earlier session gets no new session.
 #include "commands.h"
+#include "keptmessages.h"
 #include "library.h"
+#include "sessionwait.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +17,6 @@
 namespace {
 
 constexpr int kEventBase = WM_USER;  // progress messages: WM_USER + 1023
-constexpr DWORD kQuietLimitMs = 300000;  // the session's own wait is 120 s
 
 std::string bar(int done, int total)
 {
@@ -24,9 +28,9 @@ std::string bar(int done, int total)
 struct Progress {
     bool connected = false;
     bool complete = false;  // QUIT accepted
-    bool ended = false;
+    bool failed = false;    // a failure pair came
     int count = 0;
-    int retrieved = 0;
+    int lastStarted = 0;    // n of the latest (n, 5)
 
     // Prints the pair; true when it is the session's last.
     bool show(int w, int l)
@@ -40,20 +44,20 @@ struct Progress {
             count = w;
             std::printf("%d message%s\n", w, w == 1 ? "" : "s");
         } else if (l == 5) {
-            if (w > 1)
-                retrieved = w - 1;
+            lastStarted = w;
             std::printf("retrieving %d of %d %s\n", w, count, bar(w - 1, count).c_str());
         } else if (l == 10) {
             complete = true;
-            retrieved = count;
             std::printf("quit accepted %s\n", bar(count, count).c_str());
         } else if (l == 500) {
             std::printf("session over\n");
             return true;
         } else if (l == -1000) {
+            failed = true;
             std::printf("failed: the socket could not be set up (%d, %d)\n", w, l);
             return true;
         } else if (l == -1) {
+            failed = true;
             const char* what = "failed";
             switch (w) {
             case 50: what = "greeting not accepted"; break;
@@ -68,9 +72,31 @@ struct Progress {
         } else {
             std::printf("progress (%d, %d)\n", w, l);
         }
+        std::fflush(stdout);
         return false;
     }
+
+    // Whether message n was stored whole. The session asks for message n + 1
+    // only after the server accepted the deletion of n, which it sends only
+    // after n's file was closed; the last message counts only when the
+    // session ran to its normal end. Limit: a file of the last message that
+    // failed in writing while the session still ended normally would count.
+    bool storedWhole(int n) const
+    {
+        return n < lastStarted ||
+               (n == lastStarted && complete && !failed && lastStarted == count);
+    }
 };
+
+std::string fileList(const std::vector<int>& numbers)
+{
+    std::string text;
+    for (std::size_t i = 0; i < numbers.size() && i < 5; ++i)
+        text += (i ? ", " : "") + std::to_string(numbers[i]) + ".msg";
+    if (numbers.size() > 5)
+        text += " and " + std::to_string(numbers.size() - 5) + " more";
+    return text;
+}
 
 }  // namespace
 
@@ -83,7 +109,27 @@ int cmdFetchPop(const Args& args)
     std::string address = args[2] == "-" ? "" : args[2];
     int level = args.size() == 7 ? std::atoi(args[6].c_str()) : 9;
 
-    Library dll("tarnpop.dll");
+    // The session would write over these, and their messages are gone from
+    // the server.
+    std::vector<int> left = messageFileNumbers(folder);
+    if (!left.empty()) {
+        std::fprintf(stderr,
+                     "tarnwick: %s still holds message files of an earlier session (%s); a new "
+                     "session would write over them, so none is started. Move them out of the "
+                     "folder first (fetch-pop keeps what it fetched in %s).\n",
+                     folder.c_str(), fileList(left).c_str(), receivedFolder(folder).c_str());
+        return 1;
+    }
+    if (!prepareKeepFolders(folder))
+        return 1;
+    std::string stamp = sessionStamp({receivedFolder(folder), incompleteFolder(folder)});
+    if (stamp.empty()) {
+        std::fprintf(stderr, "tarnwick: no unused name left for this second in %s\n",
+                     receivedFolder(folder).c_str());
+        return 1;
+    }
+
+    Library dll("tarnpop.dll", Library::KeepLoaded);
     auto init = dll.get<tarnpop::InitPopMail>("initPopMail");
     auto get = dll.get<tarnpop::GetPopMail>("getPopMail");
     if (!init || !get)
@@ -104,37 +150,43 @@ int cmdFetchPop(const Args& args)
     }
 
     Progress progress;
-    DWORD last = GetTickCount();
-    while (!progress.ended) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.hwnd == window && msg.message == static_cast<UINT>(kEventBase + 1023)) {
-                last = GetTickCount();
-                if (progress.show(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam)))
-                    progress.ended = true;
-            } else {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-            if (progress.ended)
-                break;
-        }
-        if (progress.ended)
-            break;
-        if (GetTickCount() - last > kQuietLimitMs) {
-            std::printf("no progress for %lu seconds, giving up\n", kQuietLimitMs / 1000);
-            break;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
-    }
+    waitForLastPair(window, kEventBase, [&](int w, int l) { return progress.show(w, l); });
     std::fflush(stdout);
-    // The worker thread leaves the library just after its last pair.
-    Sleep(200);
     DestroyWindow(window);
-    if (progress.complete)
-        std::printf("%d message%s stored in %s\n", progress.retrieved,
-                    progress.retrieved == 1 ? "" : "s", folder.c_str());
-    return progress.complete ? 0 : 1;
+
+    std::vector<KeptFile> kept =
+        keepMessageFiles(folder, stamp, [&](int n) { return progress.storedWhole(n); });
+    int whole = 0;
+    bool allMoved = true;
+    for (const KeptFile& k : kept) {
+        allMoved = allMoved && k.moved;
+        if (k.complete && k.moved)
+            ++whole;
+        if (!k.complete && k.moved)
+            std::printf("message %d may be incomplete (the session did not finish it): kept as %s; "
+                        "unless its deletion went through it stays on the server\n",
+                        k.number, k.path.c_str());
+    }
+    // A message the server refused to send has no file: it stays on the
+    // server and comes again next session.
+    int endedAt = progress.complete ? progress.lastStarted : progress.lastStarted - 1;
+    for (int n = 1; n <= endedAt; ++n) {
+        bool hasFile = false;
+        for (const KeptFile& k : kept)
+            hasFile = hasFile || k.number == n;
+        if (!hasFile)
+            std::printf("message %d not retrieved (the server refused it, see the log); it stays "
+                        "on the server\n",
+                        n);
+    }
+    if (whole > 0)
+        std::printf("%d message%s kept in %s as %s-N.msg\n", whole, whole == 1 ? "" : "s",
+                    receivedFolder(folder).c_str(), stamp.c_str());
+    else if (progress.complete)
+        std::printf("no message kept\n");
+    bool ok = progress.complete && !progress.failed && allMoved &&
+              static_cast<int>(kept.size()) == whole;
+    return ok ? 0 : 1;
 }
 
 // Subcommand pop-port: stores the POP3 server port where tarnpop reads it,

@@ -2,14 +2,15 @@
 // postgate.dll, as a host does: initSmtpMail with its own window,
 // ConnectToHost with an envelope file and a message file, then pump
 // messages, show the progress pairs (a bar for the content transfer) until
-// the session's last pair, and report what the relay refused from
-// "smtp.bad".
+// the session's last pair, however long that takes (sessionwait.h), and
+// report what the relay refused from "smtp.bad".
 //
 // Subcommand etrn: asks a server with qflush.dll to deliver the mail it
-// holds for a domain, and waits for the library's worker thread to end
-// (the library reports nothing else).
+// holds for a domain, and waits for the library's worker thread to end,
+// however long that takes (the library reports nothing else).
 #include "commands.h"
 #include "library.h"
+#include "sessionwait.h"
 
 #include <tlhelp32.h>
 
@@ -21,8 +22,7 @@
 
 namespace {
 
-constexpr int kEventBase = WM_USER;      // progress messages: WM_USER + 1023
-constexpr DWORD kQuietLimitMs = 300000;  // the session's own wait is 120 s
+constexpr int kEventBase = WM_USER;  // progress messages: WM_USER + 1023
 
 std::string bar(int percent)
 {
@@ -151,7 +151,7 @@ struct SendSettings {
 
 // The library and the progress window of one or more sessions.
 struct Sender {
-    Library dll{"postgate.dll"};
+    Library dll{"postgate.dll", Library::KeepLoaded};
     postgate::InitSmtpMail* init = dll.get<postgate::InitSmtpMail>("initSmtpMail");
     postgate::ConnectToHost* connect = dll.get<postgate::ConnectToHost>("ConnectToHost");
     HWND window = CreateWindowA("STATIC", "tarnwick send-mail", 0, 0, 0, 0, 0, HWND_MESSAGE,
@@ -160,9 +160,6 @@ struct Sender {
 
     ~Sender()
     {
-        // The worker thread leaves the library just after its last pair.
-        if (initialised)
-            Sleep(100);
         // A host may call DestroyIt at any time; it releases nothing.
         if (auto destroy = dll.get<void __stdcall()>("DestroyIt"))
             destroy();
@@ -193,27 +190,7 @@ int sendOne(Sender& sender, const SendSettings& s, const std::string& envelope,
         return 1;
     }
     SendProgress progress;
-    bool ended = false;
-    DWORD last = GetTickCount();
-    while (!ended) {
-        MSG msg;
-        while (!ended && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.hwnd == window && msg.message == static_cast<UINT>(kEventBase + 1023)) {
-                last = GetTickCount();
-                ended = progress.show(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam));
-            } else {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-        }
-        if (ended)
-            break;
-        if (GetTickCount() - last > kQuietLimitMs) {
-            std::printf("no progress for %lu seconds, giving up\n", kQuietLimitMs / 1000);
-            break;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
-    }
+    waitForLastPair(window, kEventBase, [&](int w, int l) { return progress.show(w, l); });
     std::fflush(stdout);
     if (progress.refusals) {
         std::printf("refusals recorded in %s\\smtp.bad:\n", s.folder.c_str());
@@ -376,7 +353,7 @@ int cmdEtrn(const Args& args)
         }
         std::printf("smtp_out = %s\n", args[2].c_str());
     }
-    Library dll("qflush.dll");
+    Library dll("qflush.dll", Library::KeepLoaded);
     auto flush = dll.get<qflush::QFlush>("Q_FLUSH");
     if (!flush)
         return 1;
@@ -392,11 +369,17 @@ int cmdEtrn(const Args& args)
         }
     }
     std::printf("ETRN %s requested at %s\n", args[1].c_str(), args[0].c_str());
-    bool ended = true;
+    // As for the other sessions, no give-up of the host's own: the session
+    // bounds its waits, and the library stays loaded while it runs.
+    const DWORD notice = waitNoticeMs();
     for (HANDLE h : workers) {
-        ended = WaitForSingleObject(h, 150000) == WAIT_OBJECT_0 && ended;
+        for (DWORD waited = notice; WaitForSingleObject(h, notice) == WAIT_TIMEOUT; waited += notice) {
+            std::printf("waiting for the session: no progress for %lu s\n",
+                        static_cast<unsigned long>(waited / 1000));
+            std::fflush(stdout);
+        }
         CloseHandle(h);
     }
-    std::printf("%s\n", ended ? "session over" : "session still running after 150 seconds");
-    return ended ? 0 : 1;
+    std::printf("session over\n");
+    return 0;
 }

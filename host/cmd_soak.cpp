@@ -12,6 +12,7 @@
 // libraries have made what they keep for the process.
 #include "commands.h"
 #include "library.h"
+#include "sessionwait.h"
 
 #include <psapi.h>
 
@@ -185,7 +186,7 @@ int cmdSoakPop(const Args& args)
     long every = args.size() == 6 ? std::atol(args[5].c_str()) : 1000;
     if (every < 1)
         every = 1;
-    Library dll("tarnpop.dll");
+    Library dll("tarnpop.dll", Library::KeepLoaded);
     auto init = dll.get<tarnpop::InitPopMail>("initPopMail");
     auto get = dll.get<tarnpop::GetPopMail>("getPopMail");
     if (!init || !get)
@@ -200,39 +201,28 @@ int cmdSoakPop(const Args& args)
     std::vector<Sample> samples;
     bool ended = false, complete = false, connected = false;
     long count = 0, retrieved = 0;
-    DWORD last = GetTickCount();
-    while (!ended && GetTickCount() - last < 300000) {
-        MSG msg;
-        while (!ended && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.hwnd != window || msg.message != static_cast<UINT>(base + 1023)) {
-                DispatchMessageA(&msg);
-                continue;
+    waitForLastPair(window, base, [&](int w, int l) {
+        if (l == 1) {
+            connected = true;
+        } else if (l == 4) {
+            count = w;
+        } else if (l == 5 && w > 1) {
+            retrieved = w - 1;
+            if (retrieved == 1 || retrieved % every == 0) {
+                samples.push_back(takeSample(retrieved));
+                printSample("after message", samples.back());
             }
-            last = GetTickCount();
-            int w = static_cast<int>(msg.wParam), l = static_cast<int>(msg.lParam);
-            if (l == 1) {
-                connected = true;
-            } else if (l == 4) {
-                count = w;
-            } else if (l == 5 && w > 1) {
-                retrieved = w - 1;
-                if (retrieved == 1 || retrieved % every == 0) {
-                    samples.push_back(takeSample(retrieved));
-                    printSample("after message", samples.back());
-                }
-            } else if (l == 10) {
-                complete = true;
-                retrieved = count;
-            } else if (l == 500 || l == -1000) {
-                ended = true;
-            } else if (l == -1) {
-                std::printf("failed: (%d, %d)\n", w, l);
-                ended = w == 100 && !connected;  // a failed connect ends without (0, 500)
-            }
+        } else if (l == 10) {
+            complete = true;
+            retrieved = count;
+        } else if (l == 500 || l == -1000) {
+            ended = true;
+        } else if (l == -1) {
+            std::printf("failed: (%d, %d)\n", w, l);
+            ended = w == 100 && !connected;  // a failed connect ends without (0, 500)
         }
-        if (!ended)
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
-    }
+        return ended;
+    });
     Sleep(200);  // the worker thread leaves the library after its last pair
     DestroyWindow(window);
     samples.push_back(takeSample(retrieved));
@@ -254,34 +244,22 @@ bool writeFileBytes(const std::string& path, const std::string& bytes)
 }
 
 // How one SMTP session ended, from its progress pairs.
-enum class SessionEnd { Accepted, NotAccepted, NoEnd };
+enum class SessionEnd { Accepted, NotAccepted };
 
 SessionEnd awaitSessionEnd(HWND window, int base)
 {
     bool connected = false, contentSent = false, refused = false;
-    DWORD last = GetTickCount();
-    while (GetTickCount() - last < 300000) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.hwnd != window || msg.message != static_cast<UINT>(base + 1023)) {
-                DispatchMessageA(&msg);
-                continue;
-            }
-            last = GetTickCount();
-            int w = static_cast<int>(msg.wParam), l = static_cast<int>(msg.lParam);
-            if (w == 0 && l == 1)
-                connected = true;
-            else if (w == 0 && l == 100)
-                contentSent = true;
-            else if (l == -1 || (w == -1 && l == 10))
-                refused = true;
-            // A session that never connected ends on its failure pair.
-            if ((w == 0 && l == 500) || (w == 10 && l == -1) || (w == 100 && l == -1 && !connected))
-                return contentSent && !refused ? SessionEnd::Accepted : SessionEnd::NotAccepted;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
-    }
-    return SessionEnd::NoEnd;
+    waitForLastPair(window, base, [&](int w, int l) {
+        if (w == 0 && l == 1)
+            connected = true;
+        else if (w == 0 && l == 100)
+            contentSent = true;
+        else if (l == -1 || (w == -1 && l == 10))
+            refused = true;
+        // A session that never connected ends on its failure pair.
+        return (w == 0 && l == 500) || (w == 10 && l == -1) || (w == 100 && l == -1 && !connected);
+    });
+    return contentSent && !refused ? SessionEnd::Accepted : SessionEnd::NotAccepted;
 }
 
 }  // namespace
@@ -299,7 +277,7 @@ int cmdSoakSmtp(const Args& args)
     long every = args.size() == 8 ? std::atol(args[7].c_str()) : 1000;
     if (every < 1)
         every = 1;
-    Library dll("postgate.dll");
+    Library dll("postgate.dll", Library::KeepLoaded);
     auto init = dll.get<postgate::InitSmtpMail>("initSmtpMail");
     auto connect = dll.get<postgate::ConnectToHost>("ConnectToHost");
     if (!init || !connect)
@@ -341,10 +319,6 @@ int cmdSoakSmtp(const Args& args)
             break;
         }
         SessionEnd end = awaitSessionEnd(window, base);
-        if (end == SessionEnd::NoEnd) {
-            std::printf("failed: session %ld did not end\n", i);
-            break;
-        }
         (end == SessionEnd::Accepted ? accepted : notAccepted)++;
         if (i == 0 || (i + 1) % every == 0) {
             samples.push_back(takeSample(i + 1));

@@ -8,16 +8,24 @@
 #include <cstdio>
 #include <string>
 
+//
+// A network library (tarnpop, postgate, qflush) is loaded with KeepLoaded and
+// never unloaded by this process: its worker thread runs the library's code
+// until after the session's last progress pair, and nothing tells the host
+// when that thread has left. Loading it again later finds the same module.
 class Library {
 public:
-    explicit Library(const char* name) : name_(name), module_(LoadLibraryA(name))
+    enum Lifetime { UnloadAtEnd, KeepLoaded };
+
+    explicit Library(const char* name, Lifetime lifetime = UnloadAtEnd)
+        : name_(name), module_(LoadLibraryA(name)), keep_(lifetime == KeepLoaded)
     {
         if (!module_)
             std::fprintf(stderr, "tarnwick: cannot load %s (error %lu)\n", name, GetLastError());
     }
     ~Library()
     {
-        if (module_)
+        if (module_ && !keep_)
             FreeLibrary(module_);
     }
     Library(const Library&) = delete;
@@ -38,6 +46,7 @@ public:
 private:
     std::string name_;
     HMODULE module_;
+    bool keep_;
 };
 
 // Signatures of the exports, as the host declares them.

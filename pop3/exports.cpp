@@ -14,8 +14,8 @@
 //     the outcome comes as progress messages eventBase + 1023 (wParam,
 //     lParam) to the window, ending with (0, 500) or a set-up failure pair
 //     (see pop3session.h), and as lines in the session log. A getPopMail
-//     while the session of the worker still runs is refused (-1, logged at
-//     level 1).
+//     while a session of the library still runs, one started before a
+//     repeated initPopMail included, is refused (-1, logged at level 1).
 //   - No exception leaves an export.
 #include "poplibrary.h"
 

@@ -130,24 +130,24 @@ private:
             if (received_ < 0)
                 return receiveError();
             block_.assign(w_.receiveBuffer.data(), received_);
-            pending_ += block_;
-            bool endStraddles = w_.state == kWaitRetr && straddlesEnd();
-            bulkTail_.clear();
-            bool bulk = w_.state == kWaitRetr && pending_.size() > kBulkAt;
-            std::size_t found = bulk ? pending_.size() : pending_.find("\r\n");
-            if (found != std::string::npos || endStraddles) {
-                if (w_.state == kWaitRetr) {
-                    if (handleMessage(found, bulk, endStraddles) == Next::End)
-                        return commonEnding();
-                } else {
+            if (w_.state == kWaitRetr) {
+                // Every block of a RETR reply is looked at, with or without a
+                // line end: its end may complete bytes written in bulk.
+                if (handleMessage() == Next::End)
+                    return commonEnding();
+            } else {
+                pending_ += block_;
+                if (skipLine_ && skipRestOfLongReply() == Next::End)
+                    return commonEnding();
+                if (!skipLine_ && pending_.find("\r\n") != std::string::npos) {
                     handleReply();
                     if (w_.stop)
                         return commonEnding();
                 }
             }
             if (w_.state != kWaitRetr && pending_.size() > net::kReplyLimit &&
-                pending_.find("\r\n") == std::string::npos)
-                return replyTooLong();
+                pending_.find("\r\n") == std::string::npos && replyTooLong() == Next::End)
+                return commonEnding();
             if (received_ == 0) {
                 closeMessageFile();
                 log("POP3 Client closed.", 8);
@@ -180,6 +180,7 @@ private:
         case kWaitPass:
             if (!ok)
                 return refuse(3);
+            loggedIn_ = true;
             notify(0, 2);
             sendCommand("STAT\r\n");
             w_.state = kWaitStat;
@@ -198,14 +199,12 @@ private:
         case kWaitDele:
             if (!ok)
                 return refuse(4);
-            ++w_.messageNumber;
-            if (w_.messageNumber > w_.messageCount)
-                sendQuit();
-            else
-                retrieve(w_.messageNumber);
+            nextMessage();
             return;
         case kWaitQuit:
-            if (ok) {
+            // After a failure the QUIT only commits the deletions so far:
+            // the session did not complete.
+            if (ok && !closing_) {
                 log("Session Complete", 9);
                 notify(0, 10);
             }
@@ -217,16 +216,43 @@ private:
         }
     }
 
+    // A refused reply: its pair, then QUIT once logged in (only QUIT makes
+    // the server apply the DELEs of this session), else the common ending.
     void refuse(int wParam)
     {
         notify(wParam, -1);
-        w_.stop = true;
+        if (loggedIn_)
+            quitAfterFailure();
+        else
+            w_.stop = true;
+    }
+
+    // Ends a session whose connection is still usable after the password
+    // was accepted: QUIT, and its reply is waited for (state 107) so that
+    // the server deletes the messages stored whole. The wait is the receive
+    // wait, as for every reply.
+    void quitAfterFailure()
+    {
+        closing_ = true;
+        pending_.clear();
+        sendQuit();
+    }
+
+    void nextMessage()
+    {
+        ++w_.messageNumber;
+        if (w_.messageNumber > w_.messageCount)
+            sendQuit();
+        else
+            retrieve(w_.messageNumber);
     }
 
     void retrieve(int n)
     {
         notify(n, 5);
         w_.firstLine = true;
+        seen_.clear();
+        lineStart_ = true;
         w_.state = kWaitRetr;
         sendCommand(format("RETR %d\r\n", n));
     }
@@ -265,64 +291,117 @@ private:
         return buf;
     }
 
-    // ---- Message handling: state 105. `found` is the end of the first
-    // line (the CR of its CR LF), or in bulk handling the pending length.
-    // endStraddles: the terminating sequence began in the bytes last
-    // written in bulk and ends in this block.
-    Next handleMessage(std::size_t found, bool bulk, bool endStraddles)
+    // ---- Message handling: state 105. Only CR LF "." CR LF ends a
+    // message: a dot line ends it only where a line begins (after CR LF),
+    // and the raw-block test looks for the whole sequence in the bytes of
+    // this receive joined to the last bytes of the reply before them, so a
+    // bare LF before a dot line never ends a message, whether the two meet
+    // in one receive, across receives or across bytes written in bulk.
+    Next handleMessage()
     {
+        std::string stream = seen_ + block_;
+        std::size_t endAt = stream.find("\r\n.\r\n");
+        // Bytes of this receive after the terminating sequence, if it is here.
+        std::size_t afterEnd = endAt == std::string::npos ? 0 : stream.size() - (endAt + 5);
+        seen_ = stream.substr(stream.size() > 4 ? stream.size() - 4 : 0);
+        if (discarding_) {
+            // The rest of a message whose file failed: read, dropped, and
+            // QUIT once the server has sent the whole reply.
+            if (endAt != std::string::npos)
+                quitAfterFailure();
+            return Next::Receive;
+        }
+        pending_ += block_;
+
+        bool bulk = pending_.size() > kBulkAt;
+        std::size_t found = bulk ? pending_.size() : pending_.find("\r\n");
         while (found != std::string::npos) {
             std::size_t length = bulk ? pending_.size() : found + 2;
             std::string line = pending_.substr(0, length);
             if (w_.firstLine) {
                 w_.firstLine = false;
                 log("<- " + withoutLineEnd(line), 9);
-                if (upperAscii(line).compare(0, 4, "-ERR") == 0) {
-                    // No message to store; end politely rather than wait out
-                    // the receive wait for a reply that cannot come.
-                    pending_.erase(0, length);
-                    sendQuit();
-                    return Next::Receive;
-                }
+                if (upperAscii(line).compare(0, 4, "-ERR") == 0)
+                    return retrRefused();
                 if (!openMessageFile())
-                    return Next::End;
-            } else if (line.compare(0, 3, ".\r\n") == 0) {
+                    return fileFailedEnding(endAt != std::string::npos);
+            } else if (lineStart_ && line.compare(0, 3, ".\r\n") == 0) {
                 pending_.erase(0, length);
                 if (!finishMessageFile())
-                    return Next::End;
+                    return fileFailedEnding(true);
                 log("Found EOM, Closing file", 9);
                 w_.state = kWaitDele;
                 sendCommand(format("DELE %d\r\n", w_.messageNumber));
                 // Anything after the dot line is not part of the message.
                 return Next::Receive;
             } else if (!writeMessage(line)) {
-                return Next::End;
+                return fileFailedEnding(endAt != std::string::npos);
             }
+            // Bulk bytes may end in the middle of a line.
+            lineStart_ = endsWithLineEnd(line);
             if (bulk) {
-                bulkTail_ = pending_.substr(pending_.size() > 3 ? pending_.size() - 3 : 0);
                 pending_.clear();
                 break;
             }
             pending_.erase(0, length);
             found = pending_.find("\r\n");
         }
-        if (w_.state == kWaitRetr &&
-            (block_.find("\n.\r\n") != std::string::npos || endStraddles)) {
-            // The end of a message whose last lines went out in bulk. When
-            // the sequence straddles two receives, the rest of the dot line
-            // joins the bulk bytes so the file ends the same way.
-            if (endStraddles && !pending_.empty() && !writeMessage(pending_))
-                return Next::End;
-            if (!finishMessageFile())
-                return Next::End;
-            log("Found EOM, Closing & flushing buffer", 9);
-            w_.receiveBuffer.assign(kReceiveSize, '\0');
-            pending_.clear();
-            block_.clear();
-            w_.state = kWaitDele;
-            sendCommand(format("DELE %d\r\n", w_.messageNumber));
-        }
+        if (w_.state == kWaitRetr && endAt != std::string::npos)
+            return endFoundInRawBlock(afterEnd);
         return Next::Receive;
+    }
+
+    // The end of a message whose last lines went out in bulk. When the
+    // sequence began in bytes already written, the rest of the dot line
+    // joins them, so the file ends the same way; `afterEnd` bytes of the
+    // receive follow the sequence and are not part of the message.
+    Next endFoundInRawBlock(std::size_t afterEnd)
+    {
+        std::size_t rest = pending_.size() > afterEnd ? pending_.size() - afterEnd : 0;
+        if (rest > 0 && !writeMessage(pending_.substr(0, rest)))
+            return fileFailedEnding(true);
+        if (!finishMessageFile())
+            return fileFailedEnding(true);
+        log("Found EOM, Closing & flushing buffer", 9);
+        w_.receiveBuffer.assign(kReceiveSize, '\0');
+        pending_.clear();
+        block_.clear();
+        w_.state = kWaitDele;
+        sendCommand(format("DELE %d\r\n", w_.messageNumber));
+        return Next::Receive;
+    }
+
+    // "-ERR" to RETR: a message the server cannot serve stays there and the
+    // session goes on with the next; once the DELEs before it are committed
+    // it would otherwise stop every later session.
+    Next retrRefused()
+    {
+        char text[96];
+        std::snprintf(text, sizeof text, "POP3 Client RETR %d refused, message %d left on the server",
+                      w_.messageNumber, w_.messageNumber);
+        log(text, 1);
+        pending_.clear();
+        nextMessage();
+        return Next::Receive;
+    }
+
+    // A message file that could not be created, written or closed (logged,
+    // the file removed): the message stays on the server. The server is
+    // still sending its RETR reply, so the rest of it is read and dropped
+    // first (replyComplete: it has all arrived), then QUIT.
+    Next fileFailedEnding(bool replyComplete)
+    {
+        pending_.clear();
+        if (replyComplete)
+            quitAfterFailure();
+        else
+            discarding_ = true;
+        return Next::Receive;
+    }
+
+    static bool endsWithLineEnd(const std::string& s)
+    {
+        return s.size() >= 2 && s.compare(s.size() - 2, 2, "\r\n") == 0;
     }
 
     bool openMessageFile()
@@ -335,7 +414,13 @@ private:
             return false;
         }
         file_ = o_.createFile ? o_.createFile(filePath_) : createMessageFile(filePath_);
-        return file_ != nullptr;
+        if (!file_) {
+            log("POP3 Client could not create " + filePath_ + ", message " +
+                    std::to_string(w_.messageNumber) + " left on the server",
+                1);
+            return false;
+        }
+        return true;
     }
 
     bool writeMessage(const std::string& bytes)
@@ -382,17 +467,6 @@ private:
         }
     }
 
-    // True when LF "." CR LF begins in the last bytes written in bulk and
-    // ends in this block: the raw-block test, across the boundary.
-    bool straddlesEnd() const
-    {
-        if (bulkTail_.empty())
-            return false;
-        std::string seam = bulkTail_ + block_.substr(0, 3);
-        std::size_t at = seam.find("\n.\r\n");
-        return at != std::string::npos && at < bulkTail_.size();
-    }
-
     // ---- Endings.
     int timedOut()
     {
@@ -416,11 +490,40 @@ private:
         return commonEnding();
     }
 
-    int replyTooLong()
+    // A reply without line end past the limit. Once logged in (and before
+    // QUIT) the session drops the rest of that reply up to its line end and
+    // then waits for the reply to QUIT.
+    Next replyTooLong()
     {
         notify(101, -1);
         log("POP3 Client closed, reply without line end too long.", 1);
-        return commonEnding();
+        if (!loggedIn_ || w_.state == kWaitQuit)
+            return Next::End;
+        quitAfterFailure();
+        skipLine_ = true;
+        skipped_ = 0;
+        return Next::Receive;
+    }
+
+    // Drops pending text up to and including the line end of the reply that
+    // was too long; End when another limit's worth passes without one.
+    Next skipRestOfLongReply()
+    {
+        std::size_t at = pending_.find("\r\n");
+        if (at != std::string::npos) {
+            pending_.erase(0, at + 2);
+            skipLine_ = false;
+            return Next::Receive;
+        }
+        skipped_ += pending_.size();
+        // A CR at the end may begin the line end.
+        bool cr = !pending_.empty() && pending_.back() == '\r';
+        pending_ = cr ? "\r" : "";
+        if (skipped_ > net::kReplyLimit) {
+            log("POP3 Client closed, no reply to QUIT.", 1);
+            return Next::End;
+        }
+        return Next::Receive;
     }
 
     int commonEnding()
@@ -436,7 +539,13 @@ private:
     const Pop3SessionOptions& o_;
     std::string pending_;   // received, not yet handled
     std::string block_;     // the bytes of the last receive
-    std::string bulkTail_;  // last bytes written in bulk by the previous receive
+    std::string seen_;      // the last bytes (at most 4) of the RETR reply before this block
+    bool lineStart_ = true; // the pending text begins a line of the message
+    bool loggedIn_ = false;   // the password was accepted: endings send QUIT
+    bool closing_ = false;    // QUIT sent to end after a failure
+    bool discarding_ = false; // the rest of a RETR reply is dropped, then QUIT
+    bool skipLine_ = false;   // the rest of a too-long reply is dropped, then its QUIT reply read
+    std::size_t skipped_ = 0; // bytes dropped so far while skipLine_
     std::unique_ptr<MessageFile> file_;
     std::string filePath_;  // of file_, or of the last message file
     int received_ = 0;

@@ -18,7 +18,18 @@
 // or (0, -1000).
 //
 // A message is deleted on the server only once its file has been written
-// and closed completely.
+// and closed completely. Only CR LF "." CR LF ends a message, wherever the
+// receives split it.
+//
+// The server applies the DELEs of a session only at QUIT, so once the
+// password was accepted every ending that leaves the connection usable (a
+// refused reply, a message file that cannot be created, written or
+// closed, a reply without line end past the limit) sends QUIT and reads
+// its reply, after the rest of a RETR reply in progress: the messages
+// stored whole are then gone from the server, the others stay. Such a QUIT
+// gives no (0, 10) and no "Session Complete". A message the server refuses
+// to RETR is left there with its (n, 5) only, and the session goes on with
+// the next one.
 #pragma once
 
 #include "messagefile.h"

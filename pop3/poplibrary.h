@@ -7,7 +7,8 @@
 // Threads: the exports run on the host's thread, one at a time (host
 // contract); the session on its worker thread. A session uses only its
 // own worker and that worker's logger, so a repeated initPopMail never
-// pulls them from under a running session.
+// pulls them from under a running session (net::LibraryState keeps them
+// until it has ended, and refuses a second session beside it).
 #pragma once
 
 #include "logger.h"
@@ -30,8 +31,10 @@ struct InitSettings {
 // initPopMail: always 1.
 int initPopMail(const InitSettings& settings);
 
-// getPopMail: -1000 before any initPopMail; -1 otherwise (started, refused
-// because a session of the worker still runs, or no thread).
+// getPopMail: -1000 before any initPopMail; -1 otherwise (started, no
+// thread, or refused because a session of the library still runs: the
+// session of the current worker, or of one a repeated initPopMail
+// replaced; the refusal is logged at level 1).
 int getPopMail(const std::string& userName, const std::string& password);
 
 // The worker and logger of the last initPopMail (null before one). For the

@@ -6,7 +6,8 @@
 // Threads: the exports run on the host's thread, one at a time (host
 // contract); the session on its worker thread. A session uses only its own
 // worker and that worker's logger, so a repeated initSmtpMail never pulls
-// them from under a running session; they are released once it has ended.
+// them from under a running session; they are released once it has ended
+// (net::LibraryState).
 #pragma once
 
 #include "logger.h"
@@ -33,7 +34,8 @@ int initSmtpMail(const InitSettings& settings);
 
 // ConnectToHost: -1 before any initSmtpMail (nothing logged); 1 when the
 // session was started; 0 when no thread could be started, or when a
-// session of the library still runs (refused, logged at level 1).
+// session of the library still runs, that of a worker a repeated
+// initSmtpMail replaced included (refused, logged at level 1).
 int connectToHost(const std::string& envelopePath, const std::string& messagePath);
 
 // The worker and logger of the last initSmtpMail (null before one). For the

@@ -6,6 +6,7 @@
 
 #include "errortext.h"
 #include "notifyhost.h"
+#include "replyend.h"
 #include "wthread.h"
 
 #include <cstdio>
@@ -27,6 +28,14 @@ std::string withoutLineEnd(const std::string& s)
 bool startsWith(const std::string& s, const char* prefix)
 {
     return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// RCPT TO succeeds with 250, and with 251 (not local, will be forwarded)
+// and 252 (cannot be verified, will be tried): the relay takes the message
+// for that recipient in all three.
+bool recipientTaken(const std::string& reply)
+{
+    return startsWith(reply, "250") || startsWith(reply, "251") || startsWith(reply, "252");
 }
 
 class Session {
@@ -107,18 +116,26 @@ private:
         return true;
     }
 
-    // ---- Receive loop (L).
+    // ---- Receive loop (L). The HELO reply is taken line by line as its
+    // lines arrive; in every other state the session waits for the whole
+    // reply, however many receives it takes.
     void receiveLoop()
     {
         net::Transport& s = *w_.socket;
         for (;;) {
-            if (!s.waitForData(o_.receiveWaitSeconds, o_.receiveWaitMicroseconds))
+            // A relay that filters the message may take minutes to answer
+            // its end; giving up earlier makes the host send it again.
+            bool dataEnd = w_.state == AwaitDataEnd;
+            if (!s.waitForData(dataEnd ? o_.dataEndWaitSeconds : o_.receiveWaitSeconds,
+                               dataEnd ? o_.dataEndWaitMicroseconds : o_.receiveWaitMicroseconds))
                 return timedOut();
             int count = s.receive(w_.receiveBuffer, -1);
             if (count < 0)
                 return receiveFailed();
             pending_.append(w_.receiveBuffer.data(), static_cast<std::size_t>(count));
-            if (pending_.find("\r\n") == std::string::npos) {
+            bool ready = w_.state == AwaitHelo ? pending_.find("\r\n") != std::string::npos
+                                               : net::holdsWholeReply(pending_);
+            if (!ready) {
                 if (count == 0)
                     return relayClosed();
                 if (pending_.size() > net::kReplyLimit)
@@ -172,7 +189,7 @@ private:
             if (end == std::string::npos)
                 return;
             log("<- " + pending_.substr(0, end), 9);
-            if (startsWith(pending_, "250 ")) {
+            if (startsWith(pending_, "250") && net::isLastReplyLine(pending_, 0, end)) {
                 pending_.clear();
                 return sendSender();
             }
@@ -227,7 +244,7 @@ private:
             closeEnvelope();
             return;
         case AwaitRcptTo:
-            if (startsWith(r, "250")) {
+            if (recipientTaken(r)) {
                 w_.recipientAccepted = true;
             } else {
                 notify(52, -1);
@@ -395,10 +412,15 @@ private:
         closing();
     }
 
+    // The relay sends on without ending its reply: a line without end, or
+    // continuation lines without a last one.
     void replyTooLong()
     {
         notify(101, -1);
-        log("SMTP Client closed, reply without line end too long.", 1);
+        if (pending_.find("\r\n") == std::string::npos)
+            log("SMTP Client closed, reply without line end too long.", 1);
+        else
+            log("SMTP Client closed, reply without last line too long.", 1);
         closing();
     }
 

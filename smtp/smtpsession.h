@@ -5,9 +5,16 @@
 // refusal in "smtp.bad" in the worker's folder, logs every command and reply
 // at level 9 and posts progress pairs to the host window.
 //
+// Replies: the HELO reply is taken line by line as its lines arrive, MAIL
+// FROM going out on its last "250" line. Every other reply is taken whole,
+// once its last line (no hyphen after the code, replyend.h) has arrived,
+// however many receives it took; its first characters decide. RCPT TO is
+// accepted by 250, 251 and 252.
+//
 // Progress pairs (wParam, lParam):
 //   (10, -1) socket not created, port not set or descriptor not opened
-//   (100, -1) connect failed, or no data within the receive wait
+//   (100, -1) connect failed, or no data within the receive wait (120
+//            seconds; 10 minutes for the reply to the end of the message)
 //   (0, 1) connected        (50, 1) greeting accepted, HELO sent
 //   (50, -1) greeting refused
 //   (51, 1) sender accepted (51, -1) sender refused
@@ -40,6 +47,10 @@ struct SmtpSessionOptions {
     // The receive wait; the library uses 120 seconds.
     int receiveWaitSeconds = 120;
     int receiveWaitMicroseconds = 0;
+    // The wait for the reply to the end of the message (and for each part
+    // of it); the library uses 10 minutes, as RFC 5321 asks of a client.
+    int dataEndWaitSeconds = 600;
+    int dataEndWaitMicroseconds = 0;
     // The session socket; WSocket unless a test gives another. May return
     // null (the socket could not be created).
     std::function<std::unique_ptr<net::Transport>()> makeSocket;

@@ -5,8 +5,8 @@
 //   control 0xF0: the server closes    0xF1: the connection resets
 //   control 0xF2: the server is silent other c: a block of (c % 200) + 1
 // Checks: a DELE n goes out only once the file of message n was closed
-// complete; the session's last pair is (0, 500); every file left behind
-// holds exactly the bytes stored for it.
+// complete; nothing but QUIT again (the time-out's repeat) follows QUIT;
+// the session's last pair is (0, 500).
 #include "fuzz_input.h"
 #include "logger.h"
 #include "pop3session.h"
@@ -80,7 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     o.makeSocket = [&] {
         auto s = std::make_unique<nettest::ScriptedTransport>(std::move(script));
         t = s.get();
-        t->onSend = [&](const std::string& cmd) {
+        t->onSend = [&, quitSent = false](const std::string& cmd) mutable {
+            if (quitSent && cmd != "QUIT\r\n")
+                std::abort();  // a command after the session's QUIT
+            quitSent = quitSent || cmd == "QUIT\r\n";
             if (cmd.compare(0, 5, "DELE ") == 0) {
                 std::string path = pop3::messageFilePath(w.folder, std::atoi(cmd.c_str() + 5));
                 if (!store.complete[path])

@@ -9,14 +9,15 @@
 //   - the session ends with (0, 500), (0, 1) first, the worker not busy,
 //     the socket closed once and nothing sent after that;
 //   - the first command is HELO and every command is one the session has;
-//   - message content goes out only after DATA and a reply beginning "354"
-//     to it, and is always a prefix of the bytes the message file gave;
+//   - message content goes out only after DATA and a whole reply beginning
+//     "354" to it (its last complete line has no hyphen after the code),
+//     and is always a prefix of the bytes the message file gave;
 //   - when (0, 100) is posted the content sent equals those bytes whole,
 //     followed at once by "\r\n.\r\n";
 //   - "smtp.bad" holds exactly one record per (51, -1) and (52, -1), each
 //     "I said: " + a refused envelope command (in sending order) +
-//     " Mailserver said: " + a reply without small letters that holds a
-//     CR LF and does not begin with "250".
+//     " Mailserver said: " + a whole reply without small letters that does
+//     not begin with "250" (nor "251" or "252" for a RCPT TO).
 #include "fuzz_input.h"
 #include "fuzz_script.h"
 #include "logger.h"
@@ -91,6 +92,21 @@ private:
 
 bool startsWith(const std::string& s, const char* p) { return s.compare(0, std::strlen(p), p) == 0; }
 
+// A whole reply: it holds a CR LF, and the line before its last CR LF is
+// a last line (its three-character code followed by a blank or nothing).
+// Written out here on its own rather than taken from the session, so that
+// each checks the other.
+bool wholeReply(const std::string& r)
+{
+    std::size_t end = r.rfind("\r\n");
+    if (end == std::string::npos)
+        return false;
+    std::size_t begin = 0;
+    for (std::size_t at = r.find("\r\n"); at < end; at = r.find("\r\n", at + 2))
+        begin = at + 2;
+    return end - begin == 3 || (end - begin > 3 && r[begin + 3] == ' ');
+}
+
 // The scripted relay, watched: which buffer each send came from, what was
 // received since DATA, whether anything is sent after the close.
 class Watched : public net::Transport {
@@ -143,7 +159,7 @@ public:
         } else {
             // Content: after DATA, on a reply to it that begins with 354.
             if (commands.empty() || commands.back() != "DATA\r\n" || !startsWith(sinceData, "354") ||
-                sinceData.find("\r\n") == std::string::npos)
+                !wholeReply(sinceData))
                 broken();
             content += bytes;
         }
@@ -187,12 +203,14 @@ int checkRefusals(const std::string& bad, const Watched& t)
         at += kSaid.size();
         // The refused command: one of the envelope commands sent, in order.
         bool found = false;
+        bool recipient = false;
         for (; next < t.commands.size() && !found; ++next) {
             const std::string& c = t.commands[next];
             if ((startsWith(c, "MAIL FROM: ") || startsWith(c, "RCPT TO: ")) &&
                 bad.compare(at, c.size(), c) == 0 && bad.compare(at + c.size(), kServer.size(), kServer) == 0) {
                 at += c.size() + kServer.size();
                 found = true;
+                recipient = startsWith(c, "RCPT TO: ");
             }
         }
         if (!found)
@@ -202,7 +220,8 @@ int checkRefusals(const std::string& bad, const Watched& t)
         if (end == std::string::npos)
             end = bad.size();
         std::string reply = bad.substr(at, end - at);
-        if (reply != upper(reply) || reply.find("\r\n") == std::string::npos || startsWith(reply, "250") ||
+        if (reply != upper(reply) || !wholeReply(reply) || startsWith(reply, "250") ||
+            (recipient && (startsWith(reply, "251") || startsWith(reply, "252"))) ||
             upperReceived.find(reply) == std::string::npos)
             broken();
         at = end;

@@ -34,8 +34,9 @@ public:
             error_ = 10061;  // connection refused
         return connects_;
     }
-    bool waitForData(int, int) override
+    bool waitForData(int seconds, int) override
     {
+        waits.push_back(seconds);
         // A finished script is a server that closed.
         if (!script_.empty() && script_.front().kind == ServerEvent::kSilence) {
             script_.pop_front();
@@ -59,6 +60,7 @@ public:
         std::string& front = script_.front().bytes;
         std::size_t n = front.size() < room ? front.size() : room;
         front.copy(buffer.data(), n);
+        bytesReceived += n;
         front.erase(0, n);
         if (front.empty())
             script_.pop_front();
@@ -85,6 +87,8 @@ public:
     std::size_t eventsLeft() const { return script_.size(); }
 
     std::vector<std::string> sent;
+    std::vector<int> waits;  // the seconds of each waitForData, in order
+    std::size_t bytesReceived = 0;  // server bytes the session has taken
     std::function<void(const std::string&)> onSend;
     int closes = 0;
 

@@ -82,6 +82,11 @@ TEST(EtrnSessionNative, DialoguesGiveTheSameCommandsHoweverTheRepliesAreSplit)
           reply("250-relay.tarn.test\r\n250-PIPELINING\r\n250-ETRN\r\n250 DSN\r\n"),
           reply("250 Queuing started\r\n"), reply("221 2.0.0 Bye\r\n")},
          {kEhlo, kEtrn, kQuit}},
+        // RFC 5321 lets the last line be the code alone.
+        {"EHLO reply ending in a bare 250 line",
+         {reply("220 ready\r\n"), reply("250-mx\r\n250-ETRN\r\n250\r\n"), reply("250 ok\r\n"),
+          reply("221 bye\r\n")},
+         {kEhlo, kEtrn, kQuit}},
         {"ETRN refused: QUIT all the same",
          {reply("220 ready\r\n"), reply("250 mx\r\n"),
           reply("459 4.3.0 <flush.test>: service unavailable\r\n"), reply("221 bye\r\n")},

@@ -1,8 +1,10 @@
 // tarnpop.dll against a real Dovecot POP3 server (started by the CTest
 // fixture pop3_dovecot on 127.0.0.1): the port comes from the registry value
 // pop_out, every message file equals the server's message with CR LF line
-// ends and dot-stuffing kept, the mailbox is empty afterwards, and a wrong
-// password deletes nothing.
+// ends and dot-stuffing kept, the mailbox is empty afterwards, a wrong
+// password deletes nothing, and a message whose file cannot be created
+// leaves it and the later ones for the next session while the deletions
+// before it are committed.
 #include "dll.h"
 #include "sessionharness.h"
 #include "testdir.h"
@@ -167,6 +169,56 @@ TEST(Pop3Dovecot, FetchesAndDeletesTheWholeMailbox)
     TestDir again;
     Fetch g = fetch(again.subdir("in"), again.file("pop.log"), "secret");
     EXPECT_EQ(g.pairs, (Pairs{{0, 1}, {0, 2}, {0, 4}, {0, 10}, {0, 500}}));
+}
+
+// Message 3's file cannot be created (a folder of that name is in the
+// way): messages 1 and 2 are stored and, by the QUIT that follows, deleted
+// on the server; the mailbox then holds messages 3 and later only. A
+// second session (into another folder, as a host that moved the first
+// session's files away) fetches exactly those, and the first session's
+// files stay as they were.
+TEST(Pop3Dovecot, FileInTheWayKeepsThatMessageAndTheLaterOnes)
+{
+    ASSERT_FALSE(maildir().empty());
+    std::vector<std::string> messages = seed();
+    const int n = static_cast<int>(messages.size());
+    TestDir dir;
+    std::string folder = dir.subdir("in");
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\3.msg").c_str(), nullptr));
+    Fetch f = fetch(folder, dir.file("pop.log"), "secret");
+    EXPECT_EQ(f.pairs, (Pairs{{0, 1}, {0, 2}, {n, 4}, {1, 5}, {2, 5}, {3, 5}, {0, 500}}));
+    EXPECT_EQ(testsupport::listFolder(folder), (Lines{"1.msg", "2.msg", "3.msg"}));
+    EXPECT_EQ(mailboxSize(), n - 2);
+    ASSERT_GE(f.log.size(), 4u);
+    // The rest of message 3 read and dropped, then QUIT and its reply.
+    EXPECT_EQ(f.log.end()[-4],
+              "1\tPOP3 Client could not create " + folder + "\\3.msg, message 3 left on the server");
+    EXPECT_EQ(f.log.end()[-3], "9\t-> QUIT");
+    EXPECT_EQ(f.log.end()[-2].compare(0, 8, "9\t<- +OK"), 0) << f.log.end()[-2];
+    EXPECT_EQ(f.log.end()[-1], "8\tPOP3 Client closed.");
+    EXPECT_EQ(std::count(f.log.begin(), f.log.end(), "9\tSession Complete"), 0);
+    std::vector<std::string> first = {testsupport::readFile(folder + "\\1.msg"),
+                                      testsupport::readFile(folder + "\\2.msg")};
+
+    TestDir again;
+    std::string second = again.subdir("in");
+    Fetch g = fetch(second, again.file("pop.log"), "secret");
+    EXPECT_EQ(g.pairs, (Pairs{{0, 1}, {0, 2}, {n - 2, 4}, {1, 5}, {2, 5}, {3, 5}, {0, 10}, {0, 500}}));
+    EXPECT_EQ(mailboxSize(), 0);
+    EXPECT_EQ(testsupport::listFolder(folder), (Lines{"1.msg", "2.msg", "3.msg"}));
+    EXPECT_TRUE(testsupport::readFile(folder + "\\1.msg") == first[0]);
+    EXPECT_TRUE(testsupport::readFile(folder + "\\2.msg") == first[1]);
+
+    // Between them the two sessions stored every message once.
+    std::vector<std::string> got = first, expected;
+    for (int i = 1; i <= n - 2; ++i)
+        got.push_back(testsupport::readFile(second + "\\" + std::to_string(i) + ".msg"));
+    EXPECT_EQ(testsupport::listFolder(second).size(), static_cast<std::size_t>(n - 2));
+    for (const std::string& m : messages)
+        expected.push_back(dotStuff(crlf(m)));
+    std::sort(got.begin(), got.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_TRUE(got == expected);
 }
 
 }  // namespace

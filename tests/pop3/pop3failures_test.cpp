@@ -146,6 +146,8 @@ private:
     bool closeFails_;
 };
 
+// The session then reads the rest of the RETR reply, sends QUIT and reads
+// its reply, so the server applies the deletions made before.
 TEST(Pop3SessionEndings, IncompleteFileIsNeverDeletedOnTheServer)
 {
     struct Case {
@@ -168,17 +170,17 @@ TEST(Pop3SessionEndings, IncompleteFileIsNeverDeletedOnTheServer)
         std::string reply = "+OK\r\n" + body + ".\r\n";
         std::vector<testsupport::ScriptStep> s = testsupport::dialogue(
             {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT",
-             "+OK 2 9\r\n", "C:RETR 1", reply});
+             "+OK 2 9\r\n", "C:RETR 1", reply, "C:QUIT", "+OK bye\r\n"});
         testsupport::ScriptServer server(s);
         EXPECT_EQ(r.run(server.port()), 0) << c.name;
-        EXPECT_EQ(server.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\n") << c.name;
+        EXPECT_EQ(server.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nQUIT\r\n") << c.name;
         EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {2, 4}, {1, 5}, {0, 500}})) << c.name;
         EXPECT_TRUE(r.files().empty()) << c.name << ": the incomplete file is removed";
         Lines lines = r.lines();
-        Lines tail(lines.end() - 2, lines.end());
+        Lines tail(lines.end() - 4, lines.end());
         EXPECT_EQ(tail, (Lines{"1\tPOP3 Client could not write " + r.folder +
                                    "\\1.msg, message 1 left on the server",
-                               "8\tPOP3 Client closed."}))
+                               "9\t-> QUIT", "9\t<- +OK BYE", "8\tPOP3 Client closed."}))
             << c.name;
     }
 }
@@ -189,11 +191,40 @@ TEST(Pop3SessionEndings, FileThatCannotBeCreatedEndsTheSession)
     r.worker.folder = r.dir.file("missing-folder");
     testsupport::ScriptServer server(testsupport::dialogue(
         {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT", "+OK 1 9\r\n",
-         "C:RETR 1", "+OK\r\nx\r\n.\r\n"}));
+         "C:RETR 1", "+OK\r\nx\r\n.\r\n", "C:QUIT", "+OK bye\r\n"}));
     EXPECT_EQ(r.run(server.port()), 0);
-    EXPECT_EQ(server.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\n");
+    EXPECT_EQ(server.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nQUIT\r\n");
     EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 500}}));
-    EXPECT_EQ(r.lines().back(), "8\tPOP3 Client closed.");
+    Lines lines = r.lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
+              (Lines{"1\tPOP3 Client could not create " + r.worker.folder +
+                         "\\1.msg, message 1 left on the server",
+                     "9\t-> QUIT", "9\t<- +OK BYE", "8\tPOP3 Client closed."}));
+}
+
+// A reply without line end past the limit after the password was accepted:
+// (101, -1), QUIT, the rest of that reply dropped up to its line end, and
+// the reply to QUIT read.
+TEST(Pop3SessionEndings, ReplyPastTheLimitAfterLoginEndsWithQuit)
+{
+    SessionRun r;
+    std::vector<testsupport::ScriptStep> s = testsupport::dialogue(
+        {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT"});
+    s.push_back(testsupport::sendBytes("+OK " + std::string(70000, '7')));
+    s.push_back(testsupport::pause(100));
+    s.push_back(testsupport::sendBytes(" 1\r\n"));
+    std::vector<testsupport::ScriptStep> quit = testsupport::dialogue({"C:QUIT", "+OK bye\r\n"});
+    s.insert(s.end(), quit.begin(), quit.end());
+    testsupport::ScriptServer server(s);
+    EXPECT_EQ(r.run(server.port()), 0);
+    EXPECT_EQ(server.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {101, -1}, {0, 500}}));
+    Lines lines = r.lines();
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
+              (Lines{"1\tPOP3 Client closed, reply without line end too long.", "9\t-> QUIT",
+                     "9\t<- +OK BYE", "8\tPOP3 Client closed."}));
 }
 
 TEST(Pop3SessionEndings, PathsPastTheirWidthsAreRefused)
@@ -221,12 +252,12 @@ TEST(Pop3SessionEndings, PathsPastTheirWidthsAreRefused)
     receives.push_back({"+OK\r\n"});
     useFake(r, fake, receives);
     EXPECT_EQ(r.run(110), 0);
-    EXPECT_EQ(fake->sent, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\n");
+    EXPECT_EQ(fake->sent, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nQUIT\r\n");
     EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 500}}));
     Lines lines = r.lines();
-    Lines tail(lines.end() - 2, lines.end());
+    Lines tail(lines.end() - 4, lines.end());
     EXPECT_EQ(tail, (Lines{"1\tPOP3 Client message file path too long, message 1 left on the server",
-                           "8\tPOP3 Client closed."}));
+                           "9\t-> QUIT", "9\t<- +OK", "8\tPOP3 Client closed."}));
 }
 
 TEST(Pop3SessionEndings, DataAfterTheDotLineIsNotPartOfTheMessage)
@@ -239,8 +270,9 @@ TEST(Pop3SessionEndings, DataAfterTheDotLineIsNotPartOfTheMessage)
     useFake(r, fake, receives);
     r.run(110);
     EXPECT_EQ(r.file(1), "body\r\n");
-    // The stray line runs ahead of the DELE reply: taken as a refusal.
-    EXPECT_EQ(fake->sent, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nDELE 1\r\n");
+    // The stray line runs ahead of the DELE reply: taken as a refusal, and
+    // the DELE's own reply is then read as the reply to QUIT.
+    EXPECT_EQ(fake->sent, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nDELE 1\r\nQUIT\r\n");
     EXPECT_EQ(r.pairs().end()[-2], std::make_pair(4, -1));
 }
 

@@ -93,12 +93,20 @@ TEST(Pop3FaultMatrix, EveryStateEveryFault)
             case Fault::Refuse:
                 tail.push_back(testsupport::sendBytes("-ERR no\r\n"));
                 if (st.number == 105) {
-                    // No message to store: a polite QUIT, whose reply never comes.
+                    // The only message is kept on the server and the session
+                    // goes on: QUIT, whose reply never comes.
                     commands += "QUIT\r\n";
                     tail.push_back(testsupport::expectLine("QUIT"));
                     tail.push_back(testsupport::closeConnection());
                 } else if (st.refusal != 0) {
                     pairs.push_back({st.refusal, -1});
+                    if (st.number >= 105) {
+                        // Logged in: QUIT commits the deletions so far, and
+                        // its reply is read.
+                        commands += "QUIT\r\n";
+                        tail.push_back(testsupport::expectLine("QUIT"));
+                        tail.push_back(testsupport::sendBytes("+OK bye\r\n"));
+                    }
                 }
                 break;
             case Fault::Close:

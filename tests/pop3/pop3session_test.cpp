@@ -195,6 +195,46 @@ TEST(Pop3Session, LongLinesGoToTheFileWhole)
     }
 }
 
+// Only CR LF "." CR LF ends a message: a bare LF followed by a dot line is
+// message text, sent in one piece, with the LF and the dot line apart, or
+// after a line long enough to go to the file in bulk. The file equals the
+// message and one DELE goes out, after the real end.
+TEST(Pop3Session, BareLfBeforeADotLineIsMessageText)
+{
+    const std::string longLine(3100, 'y');
+    std::string tail;
+    for (int i = 0; i < 60; ++i)
+        tail += "tail line " + std::to_string(i) + "\r\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> sends;  // the RETR reply, a pause between sends
+    } cases[] = {
+        {"one send", {"+OK\r\nSubject: lf\r\n\r\na\n.\r\nb\r\n.\r\n"}},
+        {"LF and dot line apart", {"+OK\r\nSubject: lf\r\n\r\na\n", ".\r\nb\r\n.\r\n"}},
+        {"LF ends a bulk write", {"+OK\r\n" + longLine + "\n", ".\r\nb\r\n.\r\n"}},
+        {"long line and dot line in one send", {"+OK\r\n" + longLine + "\n.\r\n" + tail + ".\r\n"}},
+    };
+    for (const Case& c : cases) {
+        std::string reply;
+        for (const std::string& part : c.sends)
+            reply += part;
+        const std::string body = reply.substr(5, reply.size() - 8);
+        SessionRun r;
+        std::vector<ScriptStep> s = loginAndStat(1);
+        s.push_back(expectLine("RETR 1"));
+        for (const std::string& part : c.sends) {
+            s.push_back(sendBytes(part));
+            s.push_back(pause(100));
+        }
+        append(s, testsupport::dialogue({"C:DELE 1", "+OK\r\n", "C:QUIT", "+OK\r\n"}));
+        ScriptServer server(s);
+        EXPECT_EQ(r.run(server.port()), 0) << c.name;
+        EXPECT_EQ(server.received(), commandsFor(1)) << c.name;
+        EXPECT_TRUE(r.file(1) == body) << c.name;
+        EXPECT_EQ(r.pairs(), pairsFor(1)) << c.name;
+    }
+}
+
 TEST(Pop3Session, OneMegabyteMessage)
 {
     std::string plain;
@@ -216,7 +256,9 @@ TEST(Pop3Session, OneMegabyteMessage)
     EXPECT_EQ(r.pairs(), pairsFor(1));
 }
 
-// A refusal at each step: its pair, the common ending, no QUIT.
+// A refusal at each step: its pair, then the common ending; once the
+// password was accepted, QUIT first and its reply read (the deletions so
+// far are committed), but no (0, 10) and no "Session Complete".
 TEST(Pop3Session, RefusalsAtEachStep)
 {
     struct Case {
@@ -232,13 +274,14 @@ TEST(Pop3Session, RefusalsAtEachStep)
         {"PASS", {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "-err denied\r\n"}, kLogin,
          {{0, 1}, {3, -1}, {0, 500}}, 0},
         {"STAT",
-         {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT", "-ERR\r\n"},
-         kLogin + "STAT\r\n", {{0, 1}, {0, 2}, {4, -1}, {0, 500}}, 0},
+         {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT", "-ERR\r\n",
+          "C:QUIT", "+OK bye\r\n"},
+         kLogin + "STAT\r\nQUIT\r\n", {{0, 1}, {0, 2}, {4, -1}, {0, 500}}, 0},
         {"DELE",
          {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n", "C:STAT", "+OK 2 9\r\n",
-          "C:RETR 1", "+OK\r\nx\r\n.\r\n", "C:DELE 1", "-ERR locked\r\n"},
-         kLogin + "STAT\r\nRETR 1\r\nDELE 1\r\n", {{0, 1}, {0, 2}, {2, 4}, {1, 5}, {4, -1}, {0, 500}},
-         1},
+          "C:RETR 1", "+OK\r\nx\r\n.\r\n", "C:DELE 1", "-ERR locked\r\n", "C:QUIT", "+OK bye\r\n"},
+         kLogin + "STAT\r\nRETR 1\r\nDELE 1\r\nQUIT\r\n",
+         {{0, 1}, {0, 2}, {2, 4}, {1, 5}, {4, -1}, {0, 500}}, 1},
     };
     for (const Case& c : cases) {
         SessionRun r;
@@ -250,26 +293,42 @@ TEST(Pop3Session, RefusalsAtEachStep)
         Lines lines = r.lines();
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), "8\tPOP3 Client closed.") << c.name;
+        if (c.commands.find("QUIT") != std::string::npos) {
+            ASSERT_GE(lines.size(), 3u);
+            EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
+                      (Lines{"9\t-> QUIT", "9\t<- +OK BYE", "8\tPOP3 Client closed."}))
+                << c.name;
+        }
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "9\tSession Complete"), 0) << c.name;
     }
 }
 
-TEST(Pop3Session, RetrErrSendsQuitAndWaitsForItsReply)
+// A message the server cannot serve (-ERR to RETR, here in lower case) is
+// kept on the server and the session goes on: the others are fetched and
+// deleted, the refused one has only its (n, 5).
+TEST(Pop3Session, RetrRefusedInTheMiddleKeepsThatMessageOnly)
 {
     SessionRun r;
-    std::vector<ScriptStep> s = loginAndStat(2);
+    std::vector<ScriptStep> s = loginAndStat(3);
     append(s, testsupport::dialogue({"C:RETR 1", "+OK\r\na\r\n.\r\n", "C:DELE 1", "+OK\r\n",
-                                     "C:RETR 2", "-err no such message\r\n", "C:QUIT",
+                                     "C:RETR 2", "-err no such message\r\n", "C:RETR 3",
+                                     "+OK\r\nc\r\n.\r\n", "C:DELE 3", "+OK\r\n", "C:QUIT",
                                      "+OK bye\r\n"}));
     ScriptServer server(s);
     EXPECT_EQ(r.run(server.port()), 0);
-    EXPECT_EQ(server.received(), kLogin + "STAT\r\nRETR 1\r\nDELE 1\r\nRETR 2\r\nQUIT\r\n");
-    EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {2, 4}, {1, 5}, {2, 5}, {0, 10}, {0, 500}}));
-    EXPECT_EQ(r.files(), (Lines{"1.msg"}));
+    EXPECT_EQ(server.received(),
+              kLogin + "STAT\r\nRETR 1\r\nDELE 1\r\nRETR 2\r\nRETR 3\r\nDELE 3\r\nQUIT\r\n");
+    EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {0, 2}, {3, 4}, {1, 5}, {2, 5}, {3, 5}, {0, 10}, {0, 500}}));
+    EXPECT_EQ(r.files(), (Lines{"1.msg", "3.msg"}));
+    EXPECT_EQ(r.file(1), "a\r\n");
+    EXPECT_EQ(r.file(3), "c\r\n");
     Lines lines = r.lines();
-    Lines tail(lines.end() - 6, lines.end());
-    EXPECT_EQ(tail, (Lines{"9\t-> RETR 2", "9\t<- -err no such message", "9\t-> QUIT",
-                           "9\t<- +OK BYE", "9\tSession Complete", "8\tPOP3 Client closed."}));
+    auto at = std::find(lines.begin(), lines.end(), "9\t-> RETR 2");
+    ASSERT_LE(at + 4, lines.end());
+    EXPECT_EQ(Lines(at, at + 4),
+              (Lines{"9\t-> RETR 2", "9\t<- -err no such message",
+                     "1\tPOP3 Client RETR 2 refused, message 2 left on the server", "9\t-> RETR 3"}));
+    EXPECT_EQ(lines.end()[-2], "9\tSession Complete");
 }
 
 TEST(Pop3Session, ServerClosesWithoutQuit)

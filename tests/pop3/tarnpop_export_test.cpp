@@ -169,6 +169,52 @@ TEST(TarnpopExports, SecondGetWhileRunningIsRefusedAndInitKeepsTheRunningSession
     EXPECT_TRUE(windowB.take(kBase).empty());
 }
 
+// A repeated initPopMail during a session retires the running worker; a
+// getPopMail on the new worker must not start a second session beside it
+// (both would fetch the same mailbox into the same file names). Once the
+// retired session's last pair is out, the new worker runs its session.
+TEST(TarnpopExports, GetAfterARepeatedInitIsRefusedWhileTheRetiredSessionRuns)
+{
+    TestDir dir;
+    std::string folderA = dir.subdir("a"), folderB = dir.subdir("b");
+    std::string logA = dir.file("a.log"), logB = dir.file("b.log");
+    const Lines emptyMailbox = {"+OK\r\n", "C:USER joe", "+OK\r\n", "C:PASS secret", "+OK\r\n",
+                                "C:STAT", "+OK 0 0\r\n", "C:QUIT", "+OK\r\n"};
+    std::vector<testsupport::ScriptStep> slow = {testsupport::pause(1500)};
+    auto rest = testsupport::dialogue(emptyMailbox);
+    slow.insert(slow.end(), rest.begin(), rest.end());
+    ScriptServer first(slow);
+    PopOut popOut;
+    popOut.set(std::to_string(first.port()));
+    Library lib;
+    ProgressWindow windowA, windowB;
+    lib.init(static_cast<HWND>(windowA.handle()), kBase, folderA.c_str(), "", "127.0.0.1",
+             logA.c_str(), 9);
+    EXPECT_EQ(lib.get("joe", "secret"), -1);
+
+    ScriptServer second(testsupport::dialogue(emptyMailbox));
+    popOut.set(std::to_string(second.port()));
+    lib.init(static_cast<HWND>(windowB.handle()), kBase, folderB.c_str(), "", "127.0.0.1",
+             logB.c_str(), 9);
+    EXPECT_EQ(lib.get("joe", "secret"), -1);  // refused: the retired worker's session runs
+    EXPECT_EQ(logLines(logB),
+              (Lines{"2\tStarting", "1\tPOP3 Client still running, request refused."}));
+
+    EXPECT_EQ(windowA.waitForEnd(kBase, 30000), (Pairs{{0, 1}, {0, 2}, {0, 4}, {0, 10}, {0, 500}}));
+    EXPECT_EQ(first.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+    EXPECT_TRUE(windowB.take(kBase).empty());
+    EXPECT_FALSE(second.accepted());  // no second session beside the first
+
+    // The retired session is over: the new worker's session starts.
+    EXPECT_EQ(lib.get("joe", "secret"), -1);
+    EXPECT_EQ(windowB.waitForEnd(kBase, 30000), (Pairs{{0, 1}, {0, 2}, {0, 4}, {0, 10}, {0, 500}}));
+    EXPECT_EQ(second.received(), "USER joe\r\nPASS secret\r\nSTAT\r\nQUIT\r\n");
+    Lines b = logLines(logB);
+    EXPECT_EQ(std::count(b.begin(), b.end(), "9\tCreated POP3 Client thread"), 1);
+    Lines a = logLines(logA);
+    EXPECT_EQ(std::count(a.begin(), a.end(), "1\tPOP3 Client still running, request refused."), 0);
+}
+
 TEST(TarnpopExports, NextSessionMayStartRightAfterTheLastPair)
 {
     TestDir dir;
@@ -219,7 +265,7 @@ TEST(TarnpopExports, BadInputTable)
         {"null strings", true, false, true, false, nullptr, "127.0.0.1", nullptr, 9,
          {"+OK\r\n", "C:USER ", "-ERR\r\n"}, "USER \r\n", {{0, 1}, {2, -1}, {0, 500}}, false},
         {"folder past its width: message left on the server", false, true, false, false, "", "127.0.0.1",
-         "joe", 9, oneMessage, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\n",
+         "joe", 9, oneMessage, "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nQUIT\r\n",
          {{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 500}}, false},
         {"log path past its width: silent log", false, false, false, true, "", "127.0.0.1", "joe", 9,
          oneMessage, all, allPairs, true},

@@ -207,6 +207,7 @@ SmtpRun::SmtpRun()
     worker.envelopePath = envelopePath;
     worker.messagePath = messagePath;
     options.receiveWaitSeconds = 1;
+    options.dataEndWaitSeconds = 1;
     envelope("<a@here>\r\n<b@there>\r\n");
     message("Subject: t\r\n\r\nhello\r\n");
 }

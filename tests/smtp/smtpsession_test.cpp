@@ -179,6 +179,104 @@ TEST(SmtpSession, MultiLineRepliesCountAsOneOutsideHelo)
     EXPECT_EQ(count(log, "-> HELO"), 1);
 }
 
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// A multi-line reply of about `size` bytes, as a relay explains a policy:
+// continuation lines "550-<tag> ..." of 78 bytes, then "550 " and `last`.
+std::string longReply(const std::string& code, const std::string& tag, std::size_t size,
+                      const std::string& last)
+{
+    std::string r;
+    for (int n = 1; r.size() + 78 + code.size() + 3 + last.size() <= size; ++n) {
+        std::string l = code + "-" + tag + " line " + std::to_string(n) + " of the policy";
+        l += std::string(76 - l.size(), '.');
+        r += l + "\r\n";
+    }
+    return r + code + " " + last + "\r\n";
+}
+
+// How a long reply reaches the client: whole, or in four sends with pauses
+// between them, cut right after its first line end (the receive then ends
+// in a line end, mid-reply), in the middle of its second line, and between
+// the CR and the LF of its last line.
+std::vector<ScriptStep> delivered(const std::string& reply, bool cut)
+{
+    if (!cut)
+        return {sendBytes(reply)};
+    std::size_t first = reply.find("\r\n") + 2;
+    std::size_t middle = first + 30;
+    std::size_t lastCr = reply.size() - 1;
+    return {sendBytes(reply.substr(0, first)), pause(150),
+            sendBytes(reply.substr(first, middle - first)), pause(150),
+            sendBytes(reply.substr(middle, lastCr - middle)), pause(150),
+            sendBytes(reply.substr(lastCr))};
+}
+
+// Long multi-line replies to the greeting, to a refused and an accepted
+// RCPT TO and to the end of the message, over loopback, each delivered
+// whole and cut: one reply each, the message sent to the accepted
+// recipient, the refusal recorded whole.
+TEST(SmtpSession, LongMultiLineRepliesAreOneReplyHoweverTheyArrive)
+{
+    const std::string greeting = longReply("220", "banner", 700, "relay ready");
+    const std::string refused = longReply("550", "rejected", 3000, "5.7.1 <b@there>: Recipient rejected");
+    const std::string accepted = longReply("250", "accepted", 1200, "2.1.5 Ok");
+    const std::string queued = longReply("250", "queued", 2000, "2.0.0 Ok: queued as 4F2A");
+    const std::string content = "Subject: t\r\n\r\nhello\r\n";
+    for (bool cut : {false, true}) {
+        SCOPED_TRACE(cut ? "cut" : "whole");
+        SmtpRun r;
+        r.envelope("<a@here>\r\n<b@there>\r\n<c@there>\r\n");
+        r.message(content);
+        ScriptServer server(delivered(greeting, cut) +
+                            dialogue({"C:HELO", "250 relay\r\n", "C:MAIL", "250 ok\r\n", "C:RCPT"}) +
+                            delivered(refused, cut) + dialogue({"C:RCPT"}) + delivered(accepted, cut) +
+                            dialogue({"C:DATA", "354 go\r\n"}) + contentLines(content) +
+                            delivered(queued, cut) +
+                            dialogue({"C:QUIT", "221 bye\r\n"}) +
+                            std::vector<ScriptStep>{testsupport::closeConnection()});
+        r.run(server.port());
+        EXPECT_EQ(server.received(),
+                  "HELO here.example\r\nMAIL FROM: <a@here>\r\nRCPT TO: <b@there>\r\n"
+                  "RCPT TO: <c@there>\r\nDATA\r\n" + content + "\r\n.\r\nQUIT\r\n");
+        EXPECT_EQ(r.pairs(),
+                  (Pairs{{0, 1}, {50, 1}, {51, 1}, {52, -1}, {52, 1}, {0, 100}, {0, 10}, {0, 500}}));
+        EXPECT_EQ(r.refusals(), "I said: RCPT TO: <b@there>\r\n Mailserver said: " + upper(refused));
+        // Eight replies, each logged once.
+        std::vector<std::string> lines = r.lines();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) { return l.rfind("9\t<- ", 0) == 0; }),
+                  8);
+        EXPECT_TRUE(hasLine(lines, line(9, "Message Accepted")));
+    }
+}
+
+// The reply to the end of the message is waited for longer than any other:
+// here the receive wait is 1 second, the end-of-data wait 6, and the relay
+// answers the end of the message after 2.5 seconds.
+TEST(SmtpSession, SlowReplyToTheEndOfTheMessageIsWaitedFor)
+{
+    SmtpRun r;
+    r.options.receiveWaitSeconds = 1;
+    r.options.dataEndWaitSeconds = 6;
+    std::string content = "Subject: t\r\n\r\nhello\r\n";
+    r.message(content);
+    ScriptServer server(upToData() + dialogue({"354 go ahead\r\n"}) + contentLines(content) +
+                        std::vector<ScriptStep>{pause(2500)} + quitAndClose());
+    r.run(server.port());
+    EXPECT_EQ(server.received(),
+              "HELO here.example\r\nMAIL FROM: <a@here>\r\nRCPT TO: <b@there>\r\nDATA\r\n" + content +
+                  "\r\n.\r\nQUIT\r\n");
+    EXPECT_EQ(r.pairs(), (Pairs{{0, 1}, {50, 1}, {51, 1}, {52, 1}, {0, 100}, {0, 10}, {0, 500}}));
+    EXPECT_TRUE(hasLine(r.lines(), line(9, "Message Accepted")));
+}
+
 // Refusals: what the relay refuses and what "smtp.bad" holds afterwards.
 struct RefusalCase {
     const char* name;
@@ -209,6 +307,21 @@ TEST(SmtpSession, RefusalsAreRecordedUpperCased)
          {"250 ok\r\n", "250 ok\r\n", "550 no c\r\n", "250 ok\r\n"},
          {{0, 1}, {50, 1}, {51, 1}, {52, -1}, {52, 1}, {0, 100}, {0, 10}, {0, 500}},
          "I said: RCPT TO: <c@there>\r\n Mailserver said: 550 NO C\r\n", true},
+        // 251 and 252 take the recipient as 250 does.
+        {"251 and 252 accept", "<a@here>\r\n<b@there>\r\n<c@there>\r\n",
+         {"250 ok\r\n", "251 2.1.5 User not local; will forward\r\n",
+          "252 2.1.5 Cannot VRFY user, but will accept message\r\n"},
+         {{0, 1}, {50, 1}, {51, 1}, {52, 1}, {0, 100}, {0, 10}, {0, 500}}, "", true},
+        {"the only recipient 252", "<a@here>\r\n<b@there>\r\n",
+         {"250 ok\r\n", "252 Cannot VRFY user\r\n"},
+         {{0, 1}, {50, 1}, {51, 1}, {52, 1}, {0, 100}, {0, 10}, {0, 500}}, "", true},
+        {"the only recipient 251, multi-line", "<a@here>\r\n<b@there>\r\n",
+         {"250 ok\r\n", "251-User not local;\r\n251 will forward to <b@elsewhere>\r\n"},
+         {{0, 1}, {50, 1}, {51, 1}, {52, 1}, {0, 100}, {0, 10}, {0, 500}}, "", true},
+        // Sender refused with 251: only 250 takes the sender.
+        {"sender answered 251 is refused", "<a@here>\r\n<b@there>\r\n", {"251 odd\r\n"},
+         {{0, 1}, {50, 1}, {51, -1}, {0, 500}},
+         "I said: MAIL FROM: <a@here>\r\n Mailserver said: 251 ODD\r\n", false},
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,119 @@
+#include "keptmessages.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+bool allDigits(const std::string& s)
+{
+    return !s.empty() && s.size() < 10 && s.find_first_not_of("0123456789") == std::string::npos;
+}
+
+bool anyMatch(const std::string& pattern)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
+bool makeFolder(const std::string& path)
+{
+    if (CreateDirectoryA(path.c_str(), nullptr))
+        return true;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool moveNeverReplacing(const std::string& from, const std::string& to)
+{
+    // MoveFileA fails when the target exists: nothing kept is ever replaced.
+    if (MoveFileA(from.c_str(), to.c_str()))
+        return true;
+    std::fprintf(stderr, "tarnwick: cannot move %s to %s (error %lu); it stays where it is\n",
+                 from.c_str(), to.c_str(), GetLastError());
+    return false;
+}
+
+}  // namespace
+
+std::string receivedFolder(const std::string& folder) { return folder + "\\received"; }
+std::string incompleteFolder(const std::string& folder) { return folder + "\\incomplete"; }
+
+std::vector<int> messageFileNumbers(const std::string& folder)
+{
+    std::vector<int> numbers;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((folder + "\\*.msg").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return numbers;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        std::string name = found.cFileName;
+        // The pattern also finds longer extensions on some systems.
+        if (name.size() < 5 || _stricmp(name.c_str() + name.size() - 4, ".msg") != 0)
+            continue;
+        std::string stem = name.substr(0, name.size() - 4);
+        if (allDigits(stem))
+            numbers.push_back(std::atoi(stem.c_str()));
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+std::string sessionStamp(const std::vector<std::string>& targets)
+{
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char base[32];
+    std::snprintf(base, sizeof base, "%04u%02u%02u-%02u%02u%02u", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond);
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        std::string stamp = base;
+        if (letter != 'a')
+            stamp += letter;
+        bool used = false;
+        for (const std::string& target : targets)
+            used = used || anyMatch(target + "\\" + stamp + "-*.msg");
+        if (!used)
+            return stamp;
+    }
+    return "";
+}
+
+bool prepareKeepFolders(const std::string& folder)
+{
+    std::string path = receivedFolder(folder);
+    if (makeFolder(path))
+        return true;
+    std::fprintf(stderr, "tarnwick: cannot create %s (error %lu)\n", path.c_str(), GetLastError());
+    return false;
+}
+
+std::vector<KeptFile> keepMessageFiles(const std::string& folder, const std::string& stamp,
+                                       const std::function<bool(int)>& complete)
+{
+    std::vector<KeptFile> kept;
+    for (int n : messageFileNumbers(folder)) {
+        KeptFile k;
+        k.number = n;
+        k.complete = complete(n);
+        std::string target = k.complete ? receivedFolder(folder) : incompleteFolder(folder);
+        std::string from = folder + "\\" + std::to_string(n) + ".msg";
+        std::string to = target + "\\" + stamp + "-" + std::to_string(n) + ".msg";
+        k.moved = makeFolder(target) && moveNeverReplacing(from, to);
+        if (!k.moved && GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+            std::fprintf(stderr, "tarnwick: cannot create %s; %s stays where it is\n",
+                         target.c_str(), from.c_str());
+        k.path = k.moved ? to : from;
+        kept.push_back(k);
+    }
+    return kept;
+}

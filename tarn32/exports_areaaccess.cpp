@@ -2,12 +2,12 @@
 // FILEATTACH. No log; failures are -1 and a text in errorBuffer.
 #include "tarn32.h"
 
-#include "areafile.h"
-#include "arearead.h"
-#include "areawrite.h"
-#include "errortext.h"
-#include "fileattach.h"
-#include "paths.h"
+#include "frame/errortext.h"
+#include "frame/paths.h"
+#include "store/areafile.h"
+#include "store/arearead.h"
+#include "store/areawrite.h"
+#include "store/fileattach.h"
 
 #include <string>
 

@@ -7,12 +7,12 @@
 // holds at most 79 characters (longer: -1, nothing written).
 #include "tarn32.h"
 
-#include "errortext.h"
-#include "isoconvert.h"
-#include "mimedecode.h"
-#include "mimeencode.h"
-#include "quotedprintable.h"
-#include "uucodec.h"
+#include "codecs/isoconvert.h"
+#include "codecs/mimedecode.h"
+#include "codecs/mimeencode.h"
+#include "codecs/quotedprintable.h"
+#include "codecs/uucodec.h"
+#include "frame/errortext.h"
 
 #include <cstring>
 

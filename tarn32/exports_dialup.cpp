@@ -3,7 +3,7 @@
 // and the error code in lParam.
 #include "tarn32.h"
 
-#include "dialup.h"
+#include "dialup/dialup.h"
 
 #include <windows.h>
 

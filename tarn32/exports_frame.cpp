@@ -1,7 +1,7 @@
 // Exports: the folder and file operations.
 #include "tarn32.h"
 
-#include "folderops.h"
+#include "frame/folderops.h"
 
 #include <cstring>
 #include <string>

@@ -3,11 +3,11 @@
 // text in errorBuffer.
 #include "tarn32.h"
 
-#include "areawrite.h"
-#include "errortext.h"
-#include "fileattach.h"
-#include "mailexport.h"
-#include "paths.h"
+#include "frame/errortext.h"
+#include "frame/paths.h"
+#include "store/areawrite.h"
+#include "store/fileattach.h"
+#include "uucpmail/mailexport.h"
 
 #include <string>
 

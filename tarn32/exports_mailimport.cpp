@@ -1,8 +1,8 @@
 // Export: UUCP mail import.
 #include "tarn32.h"
 
-#include "mailimport.h"
-#include "paths.h"
+#include "frame/paths.h"
+#include "uucpmail/mailimport.h"
 
 TARN_EXPORT int IMPMAIL(char* inboundFolder, char* workFolder, const char* systemName1,
                         const char* systemName2, int logLevel)

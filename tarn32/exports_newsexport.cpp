@@ -1,8 +1,8 @@
 // Export: UUCP news export.
 #include "tarn32.h"
 
-#include "newsexport.h"
-#include "paths.h"
+#include "frame/paths.h"
+#include "news/newsexport.h"
 
 TARN_EXPORT int EXPNEWS(char* outboundFolder, char* workFolder, const char* systemName,
                         int messageCount, int logLevel, int compressBits)

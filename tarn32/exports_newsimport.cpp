@@ -1,8 +1,8 @@
 // Export: UUCP news import.
 #include "tarn32.h"
 
-#include "newsimport.h"
-#include "paths.h"
+#include "frame/paths.h"
+#include "news/newsimport.h"
 
 TARN_EXPORT int IMPNEWS(char* inboundFolder, char* workFolder, const char* systemName1,
                         const char* systemName2, int logLevel, int compressBits)

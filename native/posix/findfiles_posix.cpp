@@ -3,7 +3,7 @@
 // Windows, "*" and "?" its wildcards.
 // Limit: Windows' special cases of "*.*" (a name without a dot matches) and
 // of short 8.3 names are not imitated.
-#include "findfiles.h"
+#include "frame/findfiles.h"
 
 #include <cstring>
 #include <dirent.h>

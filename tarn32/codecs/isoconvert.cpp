@@ -3,7 +3,7 @@
 #include "bytereader.h"
 #include "codecstate.h"
 #include "cp850table.h"
-#include "stdiofile.h"
+#include "frame/stdiofile.h"
 
 #include <cstdio>
 #include <vector>

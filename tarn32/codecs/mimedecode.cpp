@@ -2,7 +2,7 @@
 
 #include "bytereader.h"
 #include "codecplatform.h"
-#include "stdiofile.h"
+#include "frame/stdiofile.h"
 
 #include <strings.h>
 

@@ -1,6 +1,6 @@
 #include "mimeencode.h"
 
-#include "stdiofile.h"
+#include "frame/stdiofile.h"
 
 #include <cstdio>
 #include <cstring>

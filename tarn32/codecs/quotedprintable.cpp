@@ -2,8 +2,8 @@
 
 #include "codecplatform.h"
 #include "codecstate.h"
+#include "frame/stdiofile.h"
 #include "isoconvert.h"
-#include "stdiofile.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "bytereader.h"
 #include "codecstate.h"
-#include "stdiofile.h"
+#include "frame/stdiofile.h"
 
 #include <cstdarg>
 #include <cstdio>

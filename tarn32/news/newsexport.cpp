@@ -1,11 +1,11 @@
 #include "newsexport.h"
 
-#include "filecopy.h"
+#include "frame/filecopy.h"
+#include "frame/paths.h"
+#include "frame/prelog.h"
+#include "frame/stdiofile.h"
 #include "newsfiles.h"
-#include "paths.h"
-#include "prelog.h"
-#include "stdiofile.h"
-#include "uucpjobs.h"
+#include "uucpmail/uucpjobs.h"
 
 #include <cstdio>
 #include <cstring>

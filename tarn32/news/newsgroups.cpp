@@ -1,6 +1,6 @@
 #include "newsgroups.h"
 
-#include "stdiofile.h"
+#include "frame/stdiofile.h"
 
 #include <cstdlib>
 

@@ -6,7 +6,7 @@
 // The first matching pair whose number is not 0 decides. No Win32.
 #pragma once
 
-#include "prelog.h"
+#include "frame/prelog.h"
 
 #include <string>
 #include <vector>

@@ -1,17 +1,17 @@
 #include "newsimport.h"
 
-#include "areafile.h"
 #include "batchreader.h"
-#include "filecopy.h"
-#include "findfiles.h"
-#include "jobfile.h"
+#include "frame/filecopy.h"
+#include "frame/findfiles.h"
+#include "frame/paths.h"
+#include "frame/prelog.h"
+#include "frame/stdiofile.h"
 #include "newsarticle.h"
 #include "newsfiles.h"
 #include "newsgroups.h"
-#include "paths.h"
-#include "prelog.h"
-#include "spoolname.h"
-#include "stdiofile.h"
+#include "store/areafile.h"
+#include "uucpmail/jobfile.h"
+#include "uucpmail/spoolname.h"
 
 #include <strings.h>
 

@@ -1,6 +1,6 @@
 #include "arearead.h"
 
-#include "stdiofile.h"
+#include "frame/stdiofile.h"
 
 #include <cstdio>
 

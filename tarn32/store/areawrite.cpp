@@ -1,7 +1,7 @@
 #include "areawrite.h"
 
-#include "filecopy.h"
-#include "stdiofile.h"
+#include "frame/filecopy.h"
+#include "frame/stdiofile.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 #include "fileattach.h"
 
-#include "filecopy.h"
-#include "paths.h"
-#include "stdiofile.h"
+#include "frame/filecopy.h"
+#include "frame/paths.h"
+#include "frame/stdiofile.h"
 
 #include <direct.h>
 

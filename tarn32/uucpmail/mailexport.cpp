@@ -1,8 +1,8 @@
 #include "mailexport.h"
 
-#include "paths.h"
-#include "prelog.h"
-#include "stdiofile.h"
+#include "frame/paths.h"
+#include "frame/prelog.h"
+#include "frame/stdiofile.h"
 #include "uucpjobs.h"
 
 #include <cstdio>

@@ -1,14 +1,14 @@
 #include "mailimport.h"
 
-#include "areafile.h"
-#include "filecopy.h"
-#include "findfiles.h"
+#include "frame/filecopy.h"
+#include "frame/findfiles.h"
+#include "frame/paths.h"
+#include "frame/prelog.h"
+#include "frame/stdiofile.h"
 #include "headerscan.h"
 #include "jobfile.h"
-#include "paths.h"
-#include "prelog.h"
 #include "spoolname.h"
-#include "stdiofile.h"
+#include "store/areafile.h"
 
 #include <strings.h>
 

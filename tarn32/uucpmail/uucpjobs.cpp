@@ -1,9 +1,9 @@
 #include "uucpjobs.h"
 
-#include "findfiles.h"
-#include "paths.h"
-#include "prelog.h"
-#include "stdiofile.h"
+#include "frame/findfiles.h"
+#include "frame/paths.h"
+#include "frame/prelog.h"
+#include "frame/stdiofile.h"
 
 #include <strings.h>
 

@@ -2,12 +2,12 @@
 // classifier of MIME decoding, the base64 accumulator and line encoder, the
 // quoted-printable writer and line decoder, the output mapping, the UU
 // line and part-name rules, and the buffered reader the decoders read with.
-#include "bytereader.h"
-#include "isoconvert.h"
-#include "mimedecode.h"
-#include "mimeencode.h"
-#include "quotedprintable.h"
-#include "uucodec.h"
+#include "codecs/bytereader.h"
+#include "codecs/isoconvert.h"
+#include "codecs/mimedecode.h"
+#include "codecs/mimeencode.h"
+#include "codecs/quotedprintable.h"
+#include "codecs/uucodec.h"
 
 #include <gtest/gtest.h>
 

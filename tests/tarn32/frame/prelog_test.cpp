@@ -1,4 +1,4 @@
-#include "prelog.h"
+#include "frame/prelog.h"
 
 #include "testdir.h"
 

@@ -1,12 +1,12 @@
 // The pieces of news import on their own: the article header scan, the
 // placement through "area.dat", and running an outside program.
-#include "batchreader.h"
-#include "newsarticle.h"
-#include "newsgroups.h"
-#include "newsexport.h"
-#include "newsimport.h"
-#include "outsideprogram.h"
-#include "prelog.h"
+#include "frame/prelog.h"
+#include "news/batchreader.h"
+#include "news/newsarticle.h"
+#include "news/newsexport.h"
+#include "news/newsgroups.h"
+#include "news/newsimport.h"
+#include "news/outsideprogram.h"
 #include "testdir.h"
 
 #include <windows.h>

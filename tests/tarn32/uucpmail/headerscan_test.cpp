@@ -1,4 +1,4 @@
-#include "headerscan.h"
+#include "uucpmail/headerscan.h"
 
 #include <gtest/gtest.h>
 

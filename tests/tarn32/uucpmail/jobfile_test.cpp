@@ -1,4 +1,4 @@
-#include "jobfile.h"
+#include "uucpmail/jobfile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "spoolname.h"
+#include "uucpmail/spoolname.h"
 
 #include <gtest/gtest.h>
 

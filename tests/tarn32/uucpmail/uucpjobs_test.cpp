@@ -1,8 +1,8 @@
 // The shared job-file piece: counter damage, free-number search with its
 // wrap-around, exact job-file bytes, and taking back a job that failed.
-#include "prelog.h"
+#include "frame/prelog.h"
 #include "testdir.h"
-#include "uucpjobs.h"
+#include "uucpmail/uucpjobs.h"
 
 #include <gtest/gtest.h>
 

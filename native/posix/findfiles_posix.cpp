@@ -74,16 +74,4 @@ bool FileListing::step()
     return l && readMatching(*l, name_, sizeof name_, isFolder_);
 }
 
-const char* FileListing::next(Kind kind)
-{
-    while (step()) {
-        if (std::strcmp(name_, ".") == 0 || std::strcmp(name_, "..") == 0)
-            continue;
-        if (isFolder_ && kind == kFilesOnly)
-            continue;
-        return name_;
-    }
-    return nullptr;
-}
-
 }  // namespace tarn

@@ -87,15 +87,4 @@ std::unique_ptr<MessageFile> createMessageFile(const std::string& path)
 
 void removeMessageFile(const std::string& path) { DeleteFileA(path.c_str()); }
 
-std::string messageFilePath(const std::string& folder, int messageNumber)
-{
-    if (folder.size() > kFolderMax)
-        return "";
-    char path[kMessagePathSize];
-    int n = std::snprintf(path, sizeof path, "%s\\%d.msg", folder.c_str(), messageNumber);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof path)
-        return "";
-    return path;
-}
-
 }  // namespace pop3

@@ -2,8 +2,8 @@
 // at an offset and count taken from the first eight input bytes, with both
 // chunk limits. The text buffer is exactly the size a caller provides, so
 // any write past it is caught.
-#include "arearead.h"
 #include "fuzz_input.h"
+#include "store/arearead.h"
 
 #include <cstdlib>
 #include <cstring>

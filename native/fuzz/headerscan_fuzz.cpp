@@ -1,6 +1,6 @@
 // The mail header scan on arbitrary message bytes.
 #include "fuzz_input.h"
-#include "headerscan.h"
+#include "uucpmail/headerscan.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Received job files: arbitrary bytes, both letter rules.
 #include "fuzz_input.h"
-#include "jobfile.h"
+#include "uucpmail/jobfile.h"
 
 #include <cstdlib>
 

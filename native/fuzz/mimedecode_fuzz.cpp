@@ -1,7 +1,7 @@
 // MIME decoding of an arbitrary message file, and its line-level pieces
 // (header word scanner, data-line test, base64 accumulator) on every line.
+#include "codecs/mimedecode.h"
 #include "fuzz_input.h"
-#include "mimedecode.h"
 
 #include <cstdlib>
 #include <cstring>

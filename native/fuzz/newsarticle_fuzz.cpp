@@ -1,7 +1,7 @@
 // The article header scan of news import on arbitrary batch bytes.
-#include "batchreader.h"
 #include "fuzz_input.h"
-#include "newsarticle.h"
+#include "news/batchreader.h"
+#include "news/newsarticle.h"
 
 #include <cstdlib>
 

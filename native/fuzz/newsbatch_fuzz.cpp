@@ -7,7 +7,7 @@
 // for byte, the area files together hold no more than the batch, and the
 // index is whole records whose offsets lie within their area files.
 #include "fuzz_input.h"
-#include "newsimport.h"
+#include "news/newsimport.h"
 
 #include <cstdlib>
 #include <cstring>

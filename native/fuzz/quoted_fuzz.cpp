@@ -2,9 +2,9 @@
 // conversion of the whole input, and the writer, read in pieces of changing
 // sizes, whose lines must stay within 76 characters and which the line
 // decoder must turn back into the input.
+#include "codecs/isoconvert.h"
+#include "codecs/quotedprintable.h"
 #include "fuzz_input.h"
-#include "isoconvert.h"
-#include "quotedprintable.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Spool-name shortening on arbitrary names and system names.
 #include "fuzz_input.h"
-#include "spoolname.h"
+#include "uucpmail/spoolname.h"
 
 #include <cstdlib>
 

@@ -11,7 +11,7 @@
 // and 0 only when all 9999 are queued; a counter written reads back as
 // exactly four bytes holding the number.
 #include "fuzz_input.h"
-#include "uucpjobs.h"
+#include "uucpmail/uucpjobs.h"
 
 #include <cstdlib>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 // UU decoding of arbitrary text: the input as the first part "in.uue",
 // the part files it may lead on to absent. Progress text goes to standard
 // output, which the driver discards.
+#include "codecs/uucodec.h"
 #include "fuzz_input.h"
-#include "uucodec.h"
 
 #include <cstdio>
 

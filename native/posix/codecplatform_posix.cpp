@@ -1,6 +1,6 @@
 // The codecs' file-system calls over POSIX, for the native build. Backslash
 // and slash both separate folders, as in the Windows build.
-#include "codecplatform.h"
+#include "codecs/codecplatform.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Cutting a file back, for the native build.
-#include "filecopy.h"
+#include "frame/filecopy.h"
 
 #include <unistd.h>
 

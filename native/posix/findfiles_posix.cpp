@@ -3,7 +3,7 @@
 // Windows, "*" and "?" its wildcards.
 // Limit: Windows' special cases of "*.*" (a name without a dot matches) and
 // of short 8.3 names are not imitated.
-#include "findfiles.h"
+#include "frame/findfiles.h"
 
 #include <cstring>
 #include <dirent.h>
@@ -72,18 +72,6 @@ bool FileListing::step()
     }
     auto* l = static_cast<PosixListing*>(handle_);
     return l && readMatching(*l, name_, sizeof name_, isFolder_);
-}
-
-const char* FileListing::next(Kind kind)
-{
-    while (step()) {
-        if (std::strcmp(name_, ".") == 0 || std::strcmp(name_, "..") == 0)
-            continue;
-        if (isFolder_ && kind == kFilesOnly)
-            continue;
-        return name_;
-    }
-    return nullptr;
 }
 
 }  // namespace tarn

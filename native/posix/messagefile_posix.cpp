@@ -1,6 +1,7 @@
 // The POP3 session's message files over the C runtime, for the native build.
+// Their paths come from messageFilePath (messagepath.cpp), as in the Windows
+// build: a backslash there separates folders here too.
 #include "messagefile.h"
-#include "pop3worker.h"
 
 #include <cstdio>
 #include <memory>
@@ -37,27 +38,25 @@ private:
     bool ok_ = true;
 };
 
+// The path with slashes for the backslashes the Windows build takes.
+std::string posixPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    return path;
+}
+
 }  // namespace
 
 std::unique_ptr<MessageFile> createMessageFile(const std::string& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = std::fopen(posixPath(path).c_str(), "wb");
     if (!f)
         return nullptr;
     return std::make_unique<StdioMessageFile>(f);
 }
 
-void removeMessageFile(const std::string& path) { ::unlink(path.c_str()); }
-
-std::string messageFilePath(const std::string& folder, int messageNumber)
-{
-    if (folder.size() > kFolderMax)
-        return "";
-    char path[kMessagePathSize];
-    int n = std::snprintf(path, sizeof path, "%s/%d.msg", folder.c_str(), messageNumber);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof path)
-        return "";
-    return path;
-}
+void removeMessageFile(const std::string& path) { ::unlink(posixPath(path).c_str()); }
 
 }  // namespace pop3

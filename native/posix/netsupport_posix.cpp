@@ -1,7 +1,8 @@
 // The platform parts of the network support for the native build, where the
-// session code runs behind test and fuzz transports: the session log over
-// the C runtime, progress pairs into a ProgressRecorder, the thread name and
-// the local host name. There are no sockets natively.
+// session code runs behind test and fuzz transports: the session log's clock,
+// lock and file over the C runtime (its line comes from sessionline.cpp, as
+// in the Windows build), progress pairs into a ProgressRecorder, the thread
+// name and the local host name. There are no sockets natively.
 #include "logger.h"
 #include "notifyhost.h"
 #include "progressrecorder.h"
@@ -27,19 +28,6 @@ SessionTime sessionTimeNow()
             static_cast<int>(tv.tv_usec / 1000)};
 }
 
-std::string formatSessionTimestamp(const SessionTime& t)
-{
-    char b[64];
-    std::snprintf(b, sizeof b, "%04d-%02d-%02d %02d:%02d:%02d.%2.2d", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second, t.millisecond / 10);
-    return b;
-}
-
-std::string formatSessionLine(const SessionTime& t, int level, const char* text)
-{
-    return formatSessionTimestamp(t) + "\t" + std::to_string(level) + "\t" + text + "\n";
-}
-
 logger::logger() : lock_(new std::mutex) { fileName_[0] = 0; }
 
 logger::~logger()
@@ -61,8 +49,10 @@ void logger::setLevel(int level) { level_ = level; }
 
 void logger::write(const char* text, int level)
 {
-    if (level > level_ || !text)
+    if (level > level_)
         return;
+    if (!text)
+        text = "";
     std::lock_guard<std::mutex> g(*static_cast<std::mutex*>(lock_));
     if (!fileName_[0])
         return;
@@ -77,11 +67,11 @@ void logger::write(const char* text, int level)
 
 void logger::close()
 {
+    std::lock_guard<std::mutex> g(*static_cast<std::mutex*>(lock_));
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
     }
-    fileName_[0] = 0;
 }
 
 void notifyHost(void* hostWindow, int eventBase, int wParam, int lParam)

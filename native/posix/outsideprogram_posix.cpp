@@ -1,6 +1,6 @@
 // The native build starts no outside programs: the compressor exists only
 // as a Windows program, so a compressed news batch cannot be expanded here.
-#include "outsideprogram.h"
+#include "news/outsideprogram.h"
 
 namespace tarn {
 

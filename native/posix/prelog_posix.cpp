@@ -1,5 +1,5 @@
 // The pre-processor logs' clock over POSIX, for the native build.
-#include "prelog.h"
+#include "frame/prelog.h"
 
 #include <ctime>
 #include <sys/time.h>

@@ -159,7 +159,7 @@ std::vector<Dialogue> dialogues()
          {{0, 1}, {0, 2}, {2, 4}, {1, 5}, {2, 5}, {0, 10}, {0, 500}},
          {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n", "RETR 1\r\n", "DELE 1\r\n", "RETR 2\r\n",
           "DELE 2\r\n", "QUIT\r\n"},
-         {{"box/1.msg", kMsg1}, {"box/2.msg", kMsg2}}},
+         {{"box\\1.msg", kMsg1}, {"box\\2.msg", kMsg2}}},
         {"empty mailbox",
          {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK 0 0\r\n"),
           bytes("+OK\r\n")},
@@ -189,7 +189,7 @@ std::vector<Dialogue> dialogues()
          {{0, 1}, {0, 2}, {3, 4}, {1, 5}, {2, 5}, {3, 5}, {0, 10}, {0, 500}},
          {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n", "RETR 1\r\n", "DELE 1\r\n", "RETR 2\r\n",
           "RETR 3\r\n", "DELE 3\r\n", "QUIT\r\n"},
-         {{"box/1.msg", kMsg1}, {"box/3.msg", kMsg2}}},
+         {{"box\\1.msg", kMsg1}, {"box\\3.msg", kMsg2}}},
         {"DELE refused: QUIT commits the deletions before it",
          {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK 2 9\r\n"),
           bytes("+OK\r\n" + kMsg1 + ".\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n" + kMsg2 + ".\r\n"),
@@ -197,7 +197,7 @@ std::vector<Dialogue> dialogues()
          {{0, 1}, {0, 2}, {2, 4}, {1, 5}, {2, 5}, {4, -1}, {0, 500}},
          {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n", "RETR 1\r\n", "DELE 1\r\n", "RETR 2\r\n",
           "DELE 2\r\n", "QUIT\r\n"},
-         {{"box/1.msg", kMsg1}, {"box/2.msg", kMsg2}}},
+         {{"box\\1.msg", kMsg1}, {"box\\2.msg", kMsg2}}},
         {"STAT refused",
          {bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("+OK\r\n"), bytes("-ERR\r\n"),
           bytes("+OK bye\r\n")},
@@ -264,8 +264,8 @@ TEST(Pop3SessionNative, BareLfBeforeADotLineDoesNotEndTheMessage)
             SCOPED_TRACE(std::string(c.first) + ", cut at " + std::to_string(cut));
             Outcome o = run(oneMessage(reply, cut), 0);
             EXPECT_EQ(o.sent, commands);
-            ASSERT_EQ(o.files.count("box/1.msg"), 1u);
-            EXPECT_TRUE(o.files.at("box/1.msg") == c.second);
+            ASSERT_EQ(o.files.count("box\\1.msg"), 1u);
+            EXPECT_TRUE(o.files.at("box\\1.msg") == c.second);
             EXPECT_EQ(o.pairs, (Pairs{{0, 1}, {0, 2}, {1, 4}, {1, 5}, {0, 10}, {0, 500}}));
             if (HasFailure())
                 return;
@@ -305,7 +305,7 @@ TEST(Pop3SessionNative, CloseResetOrSilenceInEveryStateEndsTheSessionAndDeletesN
             EXPECT_EQ(deleteSent, k >= 6);
             // A message cut off after its lines keeps its file (closed by the
             // ending), but stays on the server.
-            EXPECT_EQ(o.files.count("box/1.msg") == 1 && o.files.at("box/1.msg") == kMsg1, k >= 5);
+            EXPECT_EQ(o.files.count("box\\1.msg") == 1 && o.files.at("box\\1.msg") == kMsg1, k >= 5);
         }
     }
 }
@@ -347,18 +347,18 @@ TEST(Pop3SessionNative, FileThatCannotBeStoredEndsWithQuitAfterTheWholeReply)
         FileFault fault;
         const char* logLine;
     } cases[] = {
-        {"not created", kMsg1, {FileFault::kCreate, "box/2.msg"},
-         "1\tPOP3 Client could not create box/2.msg, message 2 left on the server"},
-        {"first write fails", kMsg1, {FileFault::kWrite, "box/2.msg", 0},
-         "1\tPOP3 Client could not write box/2.msg, message 2 left on the server"},
-        {"a later write fails", kMsg1, {FileFault::kWrite, "box/2.msg", 20},
-         "1\tPOP3 Client could not write box/2.msg, message 2 left on the server"},
-        {"bulk write fails", kMsg2, {FileFault::kWrite, "box/2.msg", 100},
-         "1\tPOP3 Client could not write box/2.msg, message 2 left on the server"},
-        {"close fails", kMsg1, {FileFault::kClose, "box/2.msg"},
-         "1\tPOP3 Client could not write box/2.msg, message 2 left on the server"},
-        {"close fails, long last line", tailLong, {FileFault::kClose, "box/2.msg"},
-         "1\tPOP3 Client could not write box/2.msg, message 2 left on the server"},
+        {"not created", kMsg1, {FileFault::kCreate, "box\\2.msg"},
+         "1\tPOP3 Client could not create box\\2.msg, message 2 left on the server"},
+        {"first write fails", kMsg1, {FileFault::kWrite, "box\\2.msg", 0},
+         "1\tPOP3 Client could not write box\\2.msg, message 2 left on the server"},
+        {"a later write fails", kMsg1, {FileFault::kWrite, "box\\2.msg", 20},
+         "1\tPOP3 Client could not write box\\2.msg, message 2 left on the server"},
+        {"bulk write fails", kMsg2, {FileFault::kWrite, "box\\2.msg", 100},
+         "1\tPOP3 Client could not write box\\2.msg, message 2 left on the server"},
+        {"close fails", kMsg1, {FileFault::kClose, "box\\2.msg"},
+         "1\tPOP3 Client could not write box\\2.msg, message 2 left on the server"},
+        {"close fails, long last line", tailLong, {FileFault::kClose, "box\\2.msg"},
+         "1\tPOP3 Client could not write box\\2.msg, message 2 left on the server"},
     };
     const std::vector<std::string> commands = {"USER anna\r\n", "PASS pw\r\n", "STAT\r\n",
                                                "RETR 1\r\n",    "DELE 1\r\n",  "RETR 2\r\n",
@@ -379,7 +379,7 @@ TEST(Pop3SessionNative, FileThatCannotBeStoredEndsWithQuitAfterTheWholeReply)
             e.push_back(bytes("+OK bye\r\n"));
             Outcome o = run(e, 0, c.fault);
             EXPECT_EQ(o.sent, commands);
-            EXPECT_EQ(o.files, (std::map<std::string, std::string>{{"box/1.msg", kMsg1}}));
+            EXPECT_EQ(o.files, (std::map<std::string, std::string>{{"box\\1.msg", kMsg1}}));
             EXPECT_EQ(o.pairs, (Pairs{{0, 1}, {0, 2}, {2, 4}, {1, 5}, {2, 5}, {0, 500}}));
             EXPECT_EQ(o.eventsLeftAtQuit, 1);  // the reply to RETR 2 all read first
             EXPECT_EQ(o.eventsLeft, 0u);       // and the reply to QUIT read

@@ -11,7 +11,8 @@ case "$TARN_ARCH" in
   i686) cxx=i686-w64-mingw32-g++ ;;
   x86_64) cxx=x86_64-w64-mingw32-g++ ;;
 esac
-exe="$TARN_BUILD_DIR/bin/winecost.exe"
+mkdir -p "$TARN_BUILD_DIR/bench"
+exe="$TARN_BUILD_DIR/bench/winecost.exe"
 "$cxx" -O2 -std=c++17 -static -o "$exe" "$TARN_ROOT/bench/winecost.cpp" -lws2_32
 work="$(bench_dir winecost)"
 host help >/dev/null  # wineserver up before the clock runs

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # POP3 retrieval speed: tarnwick.exe fetch-pop (tarnpop.dll under Wine) from a
-# private Dovecot on 127.0.0.1:21102, at log level 1 and 9, for 1000 messages
-# of 10 KB and 50 of 1 MB; baseline in the same run: a plain python3 poplib
-# client that reads the same bytes from the same server and writes one file
-# per message. Each run starts from a freshly seeded mailbox.
+# private Dovecot on 127.0.0.1:21102, RETR and DELE of every message, at log
+# level 1 and 9, for POP3_SMALL messages of 10 kB (default 1000, messages per
+# second) and POP3_LARGE of 1 MB (default 50, MB per second). Baselines in
+# the same run, reading the same bytes from the same server and writing one
+# file per message (bench/baselines.py): python3 poplib and a plain socket
+# client. Each run starts from a freshly seeded mailbox. As in bench/smtp.sh,
+# the seconds of starting tarnwick.exe under Wine (an empty run, measured just
+# before) are taken off and shown apart.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 dovecot_dir="$TARN_BUILD_DIR/dovecot-bench"
@@ -45,20 +49,8 @@ print(total)
 PY
 }
 
-baseline() {
-  python3 - "$port" "$1" <<'PY'
-import os, poplib, sys
-port, folder = int(sys.argv[1]), sys.argv[2]
-p = poplib.POP3("127.0.0.1", port)
-p.user("joe"); p.pass_("secret")
-count = p.stat()[0]
-for n in range(1, count + 1):
-    resp, lines, octets = p.retr(n)
-    with open(os.path.join(folder, "%d.msg" % n), "wb") as f:
-        f.write(b"\r\n".join(lines) + b"\r\n")
-    p.dele(n)
-p.quit()
-PY
+baseline() {  # client folder -> seconds
+  python3 "$TARN_ROOT/bench/baselines.py" "$1" "$port" joe secret "$2"
 }
 
 host help >/dev/null  # wineserver up before the clock runs
@@ -66,35 +58,49 @@ host help >/dev/null  # wineserver up before the clock runs
 run_case() {
   local label="$1" count="$2" size="$3"
   local out="$TARN_BUILD_DIR/wine/drive_c/tarnbench/pop"
-  local base_dir
-  base_dir="$(bench_dir pop-baseline)"
+  local bytes lib sock t0 t1 s0 s1 got base_dir
   seed "$count" "$size"
-  local bytes
   bytes="$(mailbox_bytes)"
-  local t0 t1 tb
-  t0=$(now); baseline "$base_dir"; t1=$(now)
-  tb=$(python3 -c "print($t1-$t0)")
-  local got
+  base_dir="$(bench_dir pop-baseline)"
+  lib=$(baseline poplib "$base_dir")
   got=$(ls "$base_dir" | wc -l)
-  [ "$got" = "$count" ] || { echo "baseline fetched $got of $count" >&2; exit 1; }
+  [ "$got" = "$count" ] || { echo "poplib fetched $got of $count" >&2; exit 1; }
+  seed "$count" "$size"
+  base_dir="$(bench_dir pop-baseline)"
+  sock=$(baseline popsock "$base_dir")
+  got=$(ls "$base_dir" | wc -l)
+  [ "$got" = "$count" ] || { echo "socket client fetched $got of $count" >&2; exit 1; }
+  report "$label" "$count" "$bytes" poplib "$lib" 0 "$lib" "$sock"
+  report "$label" "$count" "$bytes" "socket client" "$sock" 0 "$lib" "$sock"
   for level in 1 9; do
     seed "$count" "$size"
     bench_dir pop >/dev/null
+    s0=$(now); host help >/dev/null; s1=$(now)
     t0=$(now)
     host fetch-pop 'C:\tarnbench\pop' localhost 127.0.0.1 joe secret 'C:\tarnbench\pop\pop3.log' "$level" >/dev/null
     t1=$(now)
     got=$(ls "$out"/received/*.msg | wc -l)
     [ "$got" = "$count" ] || { echo "fetch-pop fetched $got of $count" >&2; exit 1; }
-    python3 - "$label" "$level" "$count" "$bytes" "$t0" "$t1" "$tb" <<'PY'
-import sys
-label, level, count, size = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
-t = float(sys.argv[6]) - float(sys.argv[5]); tb = float(sys.argv[7])
-print("%-14s level %s: %7.1f messages/s %7.2f MB/s (%.2f s)   poplib: %7.1f messages/s %7.2f MB/s (%.2f s)   ratio %.3f"
-      % (label, level, count / t, size / t / 1e6, t, count / tb, size / tb / 1e6, tb, tb / t))
-PY
+    report "$label" "$count" "$bytes" "tarnpop lvl $level" \
+      "$(python3 -c "print($t1 - $t0 - ($s1 - $s0))")" "$(python3 -c "print($s1 - $s0)")" "$lib" "$sock"
   done
 }
 
-echo "ratio: poplib seconds / fetch-pop seconds (1.0 = as fast as the plain client; fetch-pop includes starting tarnwick.exe under Wine)"
-run_case "1000 x 10 KB" 1000 10240
-run_case "50 x 1 MB" 50 1048576
+report() {  # label count bytes who seconds startup lib-seconds sock-seconds
+  python3 - "$@" <<'PY'
+import sys
+label, count, size, who = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
+t, startup, lib, sock = map(float, sys.argv[5:9])
+line = "%-22s %-18s %7.2f s %8.1f msg/s %7.2f MB/s" % (label, who, t, count / t, size / t / 1e6)
+if who.startswith("tarnpop"):
+    line += "   ratio to poplib %.3f, to socket client %.3f   (+%.2f s Wine start-up)" % (
+        lib / t, sock / t, startup)
+print(line, flush=True)
+PY
+}
+
+small=${POP3_SMALL:-1000}
+large=${POP3_LARGE:-50}
+echo "POP3 from Dovecot, RETR and DELE of each message; ratio = our rate / the baseline's rate"
+run_case "POP3 $small x 10 kB" "$small" 10240
+run_case "POP3 $large x 1 MB" "$large" 1048576

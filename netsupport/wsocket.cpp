@@ -160,6 +160,10 @@ void WSocket::reset()
     hostName_.clear();
     aheadAt_ = 0;
     aheadEnd_ = 0;
+    peerClosed_ = false;
+    heldError_ = 0;
+    receiveTimeout_ = -1;
+    waitEnded_ = false;
 }
 
 bool WSocket::setPort(int port)
@@ -238,6 +242,13 @@ bool WSocket::connect()
     if (lib.connect(descriptor_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0)
         return fail();
     state_ = State::Connected;
+    // Commands and content go out at once: with the stream's coalescing on,
+    // a short command or the end of the content would wait for the peer's
+    // delayed acknowledgement of the bytes before it. The sends are the
+    // same either way; a refused option only costs time.
+    const BOOL noDelay = TRUE;
+    lib.setsockopt(descriptor_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+                   sizeof noDelay);
     localSize = sizeof local;
     if (lib.getsockname(descriptor_, reinterpret_cast<sockaddr*>(&local), &localSize) == 0) {
         localAddr_ = local.sin_addr.s_addr;
@@ -251,8 +262,16 @@ bool WSocket::waitForData(int seconds, int microseconds)
     const SocketLibrary& lib = socketLibrary();
     if (!lib.usable)
         return false;
-    if (aheadAt_ < aheadEnd_)
+    if (aheadAt_ < aheadEnd_ || peerClosed_ || heldError_ != 0)
         return true;
+    // A connected socket waits in the receive itself: one blocking recv
+    // bounded by the receive time-out, its bytes kept for the receives that
+    // follow. That is one call where a readability wait and a recv would be
+    // two, and each costs the system a round of its own.
+    if (state_ == State::Connected && readInWait(seconds, microseconds))
+        return true;
+    if (state_ == State::Connected && waitEnded_)
+        return false;
     fd_set readable;
     readable.fd_count = 1;
     readable.fd_array[0] = descriptor_;
@@ -263,6 +282,64 @@ bool WSocket::waitForData(int seconds, int microseconds)
     if (n == SOCKET_ERROR)
         return fail();
     return n > 0;
+}
+
+bool WSocket::setReceiveTimeout(long milliseconds)
+{
+    if (milliseconds == receiveTimeout_)
+        return true;
+    const SocketLibrary& lib = socketLibrary();
+    DWORD value = static_cast<DWORD>(milliseconds);
+    if (lib.setsockopt(descriptor_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
+                       sizeof value) != 0) {
+        receiveTimeout_ = -1;
+        return false;
+    }
+    receiveTimeout_ = milliseconds;
+    return true;
+}
+
+bool WSocket::fillAhead()
+{
+    const SocketLibrary& lib = socketLibrary();
+    if (ahead_.empty())
+        ahead_.resize(kReadAhead);
+    int n = lib.recv(descriptor_, ahead_.data(), static_cast<int>(ahead_.size()), 0);
+    if (n == SOCKET_ERROR)
+        return false;
+    aheadAt_ = 0;
+    aheadEnd_ = static_cast<std::size_t>(n);
+    if (n == 0)
+        peerClosed_ = true;
+    return true;
+}
+
+bool WSocket::readInWait(int seconds, int microseconds)
+{
+    waitEnded_ = false;
+    // The time-out in whole milliseconds, rounded up; 0 is no limit. A
+    // wait of nothing (a poll) is left to the readability wait.
+    long milliseconds = 0;
+    if (seconds >= 0) {
+        long long total = static_cast<long long>(seconds) * 1000000 + microseconds;
+        if (total <= 0)
+            return false;
+        long long ms = (total + 999) / 1000;
+        milliseconds = ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<long>(ms);
+    }
+    if (!setReceiveTimeout(milliseconds))
+        return false;
+    if (fillAhead())
+        return true;
+    int error = socketLibrary().WSAGetLastError();
+    if (error == WSAETIMEDOUT) {
+        waitEnded_ = true;
+        return false;
+    }
+    // Readable as far as the wait is concerned; the next receive reports
+    // the failure, as it would have after a readability wait.
+    heldError_ = error;
+    return true;
 }
 
 int WSocket::receive(ByteBuffer& buffer, int maxCount)
@@ -279,16 +356,24 @@ int WSocket::receive(ByteBuffer& buffer, int maxCount)
     if (count == 0)
         return 0;
     if (aheadAt_ == aheadEnd_) {
-        if (ahead_.empty())
-            ahead_.resize(kReadAhead);
-        int n = lib.recv(descriptor_, ahead_.data(), static_cast<int>(ahead_.size()), 0);
-        if (n == SOCKET_ERROR) {
+        if (heldError_ != 0) {
+            lastError_ = heldError_;
+            heldError_ = 0;
+            state_ = State::Error;
+            return -1;
+        }
+        if (peerClosed_)
+            return 0;
+        // A receive without a wait before it blocks without limit.
+        if (receiveTimeout_ != 0 && receiveTimeout_ != -1 && !setReceiveTimeout(0)) {
             fail();
             return -1;
         }
-        aheadAt_ = 0;
-        aheadEnd_ = static_cast<std::size_t>(n);
-        if (n == 0)
+        if (!fillAhead()) {
+            fail();
+            return -1;
+        }
+        if (aheadEnd_ == 0)
             return 0;
     }
     std::size_t n = aheadEnd_ - aheadAt_;

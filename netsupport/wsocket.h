@@ -10,7 +10,9 @@
 //
 // Receives read ahead: one recv takes up to 64 KB, and each receive hands
 // over at most the count asked for, from what was read ahead before the
-// descriptor is asked again. The sessions still see receives of at most
+// descriptor is asked again. On a connected socket waitForData is that recv,
+// bounded by the wait through the receive time-out: its bytes, the peer's
+// close or its failure are what the following receives hand over. The sessions still see receives of at most
 // their 500 bytes, in the same order and with the same ends (0 once the peer
 // has closed and everything read is handed over), while a large message
 // costs a few system calls instead of one wait and one recv per 500 bytes.
@@ -71,6 +73,13 @@ public:
 
 private:
     bool fail();  // records the library's last error, enters Error, false
+    // waitForData on a connected socket: a recv bounded by the wait, into
+    // the read-ahead. True when it gave bytes, the peer's close or a failure
+    // held for the next receive; false when the wait ran out (waitEnded_)
+    // or could not be done this way (the readability wait is used then).
+    bool readInWait(int seconds, int microseconds);
+    bool setReceiveTimeout(long milliseconds);  // SO_RCVTIMEO, set only on a change
+    bool fillAhead();  // one recv into the read-ahead; false on failure
     void reset();
 
     std::uintptr_t descriptor_;   // INVALID_SOCKET when none
@@ -84,6 +93,10 @@ private:
     std::vector<char> ahead_;    // bytes read from the descriptor, not yet handed over
     std::size_t aheadAt_ = 0;    // the first of them
     std::size_t aheadEnd_ = 0;   // one past the last
+    bool peerClosed_ = false;    // a recv gave 0: every receive after the bytes gives 0
+    int heldError_ = 0;          // a failed recv in waitForData, for the next receive
+    long receiveTimeout_ = -1;   // the descriptor's receive time-out in ms (0 none, -1 unknown)
+    bool waitEnded_ = false;     // the last readInWait ran out of time
 };
 
 }  // namespace net

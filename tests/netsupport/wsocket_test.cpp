@@ -203,6 +203,34 @@ TEST(WSocket, WaitTimesOutOnSilenceAndSendCountsAreChecked)
     EXPECT_EQ(server.received(), "PING\r\nPI");
 }
 
+// The wait may read: a wait that runs out of time takes nothing from the
+// stream, bytes after it arrive whole and in order, and a reset while the
+// wait blocks reaches the receive after it, with its error.
+TEST(WSocket, WaitsThatEndOrFailKeepTheStreamAndTheError)
+{
+    ScriptServer server({testsupport::sendBytes("one\r\n"), testsupport::pause(600),
+                         testsupport::sendBytes("two\r\n"), testsupport::resetConnection(300)});
+    WSocket s;
+    ASSERT_TRUE(connectTo(s, server.port()));
+    ByteBuffer buf(500);
+    ASSERT_TRUE(s.waitForData(10, 0));
+    ASSERT_EQ(s.receive(buf, -1), 5);
+    EXPECT_EQ(std::string(buf.data(), 5), "one\r\n");
+    EXPECT_FALSE(s.waitForData(0, 100000));
+    EXPECT_EQ(s.state(), WSocket::State::Connected);
+    ASSERT_TRUE(s.waitForData(10, 0));
+    ASSERT_EQ(s.receive(buf, 2), 2);
+    ASSERT_TRUE(s.waitForData(0, 1));  // bytes read ahead: no wait at all
+    ASSERT_EQ(s.receive(buf, -1), 3);
+    EXPECT_EQ(std::string(buf.data(), 3), "o\r\n");
+    ByteBuffer cmd{'Q', 'U', 'I', 'T', '\r', '\n'};
+    ASSERT_EQ(s.send(cmd, -1), 6);
+    ASSERT_TRUE(s.waitForData(10, 0));
+    EXPECT_EQ(s.receive(buf, -1), -1);
+    EXPECT_EQ(s.lastError(), 10054);
+    EXPECT_EQ(s.state(), WSocket::State::Error);
+}
+
 // Wine reports a reset only to a receive that is blocked when it arrives
 // (after a select, or later, the receive returns 0), so this case receives
 // without waiting and the server resets a while after the client's bytes;

@@ -25,6 +25,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -77,7 +78,7 @@ void refuseStart(const std::string& logPath, const char* why)
 {
     std::string text = std::string("tarnwick AUTO: ") + why +
                        ": another tarnwick AUTO runs, this one does not start";
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "tarnwick: %s\n", text.c_str() + std::strlen("tarnwick "));
     if (FILE* f = std::fopen(logPath.c_str(), "a")) {
         SYSTEMTIME t;
         GetLocalTime(&t);

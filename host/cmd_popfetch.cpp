@@ -154,7 +154,10 @@ int cmdFetchPop(const Args& args)
         std::printf("no message kept\n");
     bool ok = progress.complete() && !progress.failed() && allMoved &&
               static_cast<int>(kept.size()) == whole;
-    return ok ? 0 : 1;
+    if (!ok)
+        return failure("the POP3 session did not end normally (the lines above say where; the "
+                       "session log is %s)", s.logFile.c_str());
+    return kExitDone;
 }
 
 // Subcommand pop-port: stores the POP3 server port where tarnpop reads it

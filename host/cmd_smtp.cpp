@@ -106,8 +106,11 @@ int sendOne(Sender& sender, const SendSettings& s, const std::string& envelope,
         std::printf("refusals recorded in %s\\smtp.bad:\n", s.folder.c_str());
         printRefusals(s.folder + "\\smtp.bad");
     }
-    std::printf("%s\n", watch.delivered() ? "message accepted by the relay" : "message not delivered");
-    return watch.delivered() && !watch.refusals() ? kExitDone : kExitFailed;
+    if (!watch.delivered())
+        return failure("message not delivered (the session log is %s)", s.logFile.c_str());
+    std::printf("message accepted by the relay%s\n",
+                watch.refusals() ? " for the recipients it did not refuse" : "");
+    return watch.refusals() ? kExitFailed : kExitDone;
 }
 
 // The settings of either form. The old one lists them all:

@@ -28,7 +28,7 @@ const char kTools[] = "Measuring tools (benchmarks and soak runs, not for everyd
 const char* const kGroups[] = {kStore, kUucp, kNews, kCodecs, kNetwork, kDialUp, kService, kTools};
 
 #define LEVEL_NOTE(def)                                                                    \
-    "  --level N      library log level 0 to 9 (default " def "); -v is 9, -q is 1;\n" \
+    "  --level N      the library log level, 0 to 9 (default " def "); -v is 9, -q 1;\n" \
     "                 the old form takes the level as its last word\n"
 
 const Command kCommands[] = {
@@ -40,7 +40,7 @@ const Command kCommands[] = {
      "                 (READMESSAGE)\n"
      "  --out FILE     write the text to FILE instead of standard output\n",
      cmdReadMail},
-    {"read-message", kStore, "<store> <area> <offset> <count> [--news|--mapi|--body] [--out FILE]",
+    {"read-message", kStore, "<store> <area> <offset> <count> [options]",
      "read a stored message chunk by chunk",
      "  <area> <offset> <count>  whole numbers, 0 or more\n"
      "  --news, --mapi, --body   READNEWS, READMAPIMSG or _EXTRACTMESSAGE@24 instead\n"
@@ -62,25 +62,27 @@ const Command kCommands[] = {
     {"rename", kStore, "<old> <new>", "rename a file, never replacing one (FILERENAME)", "",
      cmdRename},
     // UUCP mail.
-    {"import-mail", kUucp, "<inbound> <work> <system1> <system2> [--level N|-v|-q]",
+    {"import-mail", kUucp, "<inbound> <work> <system1> <system2> [-v|-q]",
      "import received UUCP mail jobs, list the new records",
      "  Calls IMPMAIL until it returns -1 and lists the records it added to\n"
      "  <work>\\mail.hdr. Fails (1) when mail jobs (*.x) stay in <inbound>.\n" LEVEL_NOTE("5"),
      cmdImportMail},
-    {"prepare-mail", kUucp, "<outbound> <header-file> <body-file> [more-text-file]",
+    {"prepare-mail", kUucp, "<outbound> <header-file> <body-file> [more-file]",
      "build rmail.z from header text and a body",
      "  GENUUCP writes <outbound>\\rmail.z from the header text and the body file;\n"
-     "  WRITEUUCP appends the more-text file. Refused while rmail.z exists.\n",
+     "  WRITEUUCP appends the more-file (text). Refused while rmail.z exists.\n",
      cmdPrepareMail},
-    {"export-mail", kUucp, "<outbound> <work> <recipients> <system> <sender> [--level N|-v|-q]",
-     "queue rmail.z as a UUCP mail job (EXPMAIL)", LEVEL_NOTE("2"), cmdExportMail},
+    {"export-mail", kUucp, "<outbound> <work> <rcpts> <system> <sender> [-v|-q]",
+     "queue rmail.z as a UUCP mail job (EXPMAIL)",
+     "  <rcpts>        the recipients, separated by blanks, in one argument\n" LEVEL_NOTE("2"),
+     cmdExportMail},
     // News.
-    {"import-news", kNews, "<inbound> <work> <system1> <system2> [--bits N] [--level N|-v|-q]",
+    {"import-news", kNews, "<inbound> <work> <system1> <system2> [options]",
      "import UUCP news batches, list each batch's records",
      "  --bits N       compressed batches: 9 to 16 bits (default 0: plain);\n"
      "                 the old form takes it after <system2>\n" LEVEL_NOTE("5"),
      cmdImportNews},
-    {"export-news", kNews, "<outbound> <work> <system> <count> [--bits N] [--level N|-v|-q]",
+    {"export-news", kNews, "<outbound> <work> <system> <count> [options]",
      "queue the outbound news batch as a UUCP job",
      "  <count>        the number of articles in the batch\n"
      "  --bits N       compress with 9 to 16 bits (default 0: plain)\n" LEVEL_NOTE("5"),
@@ -101,13 +103,13 @@ const Command kCommands[] = {
      cmdUuCode},
     // Network.
     {"fetch-pop", kNetwork,
-     "<folder> <host> --user NAME --password-env VAR|--password-file FILE [options]",
+     "<folder> <host> --user NAME --password-env VAR [...]",
      "fetch and delete a POP3 mailbox into numbered files",
-     "  --user NAME            the mailbox's user name\n"
-     "  --password-env VAR     the password from the environment variable VAR\n"
-     "  --password-file FILE   the password from the first line of FILE\n"
-     "  --address A            connect to this address instead of looking up <host>\n"
-     "  --log FILE             the session log (default <folder>\\pop.log)\n" LEVEL_NOTE("9")
+     "  --user NAME    the mailbox's user name\n"
+     "  --password-env VAR     the password from the environment variable VAR,\n"
+     "  --password-file FILE   or from the first line of FILE\n"
+     "  --address A    connect to this address instead of looking up <host>\n"
+     "  --log FILE     the session log (default <folder>\\pop.log)\n" LEVEL_NOTE("9")
      "  The port is the registry value pop_out (see pop-port; default 110).\n"
      "  Messages are kept in <folder>\\received, unfinished ones in incomplete.\n"
      "  Old form: <folder> <host> <address|-> <user> <password> <log> [level]\n",
@@ -124,13 +126,15 @@ const Command kCommands[] = {
      "  --folder F     where smtp.bad records refusals (default .)\n"
      "  --log FILE     the session log (default <folder>\\smtp.log)\n" LEVEL_NOTE("9")
      "  Fails (1) when a message was not delivered or a recipient was refused.\n"
-     "  Old form: <relay> <port> <helo> <folder> <log> <level> <envelope> <message>...\n",
+     "  Old form: <relay> <port> <helo> <folder> <log> <level> <envelope>\n"
+     "            <message>...\n",
      cmdSendMail},
     {"send-to", kNetwork, "<relay> <sender> <rcpt,...> <file> [options]",
      "send a text file to recipients by SMTP",
      "  Builds outgoing.env and outgoing.msg in the folder from the text file and\n"
      "  sends them; the options are those of send-mail.\n"
-     "  Old form: <relay> <port> <helo> <folder> <log> <level> <sender> <rcpt,...> <file>\n",
+     "  Old form: <relay> <port> <helo> <folder> <log> <level> <sender> <rcpt,...>\n"
+     "            <file>\n",
      cmdSendTo},
     {"etrn", kNetwork, "<server> <domain> [port]",
      "ask a server to deliver the mail queued for a domain",
@@ -172,7 +176,7 @@ const Command kCommands[] = {
      "IMPMAIL to the end, handles and memory every n calls", "", cmdSoakImport},
     {"soak-pop", kTools, "<folder> <address> <user> <password> <log> [every]",
      "one POP3 session, handles and memory every n messages", "", cmdSoakPop},
-    {"soak-smtp", kTools, "<address> <port> <helo> <folder> <log> <level> <count> [every]",
+    {"soak-smtp", kTools, "<addr> <port> <helo> <folder> <log> <lvl> <count> [n]",
      "count SMTP sessions, handles and memory every n", "", cmdSoakSmtp},
 };
 

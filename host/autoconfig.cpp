@@ -143,8 +143,11 @@ std::string stepForLog(const std::vector<std::string>& words)
     if (place) {
         std::vector<std::size_t> positional;  // indexes into words
         for (std::size_t i = 1; i < words.size(); ++i) {
-            if (words[i].size() > 1 && words[i][0] == '-') {
-                i += takesValue(words[i]) ? 1 : 0;
+            // As the commands read them: "--name" is an option, "-v" and
+            // "-q" are flags, any other word (a password "-x" too) counts.
+            const std::string& w = words[i];
+            if ((w.size() > 2 && w.compare(0, 2, "--") == 0) || w == "-v" || w == "-q") {
+                i += takesValue(w) ? 1 : 0;
                 continue;
             }
             positional.push_back(i);

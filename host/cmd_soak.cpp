@@ -204,7 +204,7 @@ int cmdSoakPop(const Args& args)
     auto get = dll.get<tarnpop::GetPopMail>("getPopMail");
     if (!init || !get)
         return 1;
-    const int base = WM_USER;
+    const int base = contract::kEventBase;
     HWND window = CreateWindowA("STATIC", "tarnwick soak-pop", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
     if (!window)
@@ -260,7 +260,7 @@ int cmdSoakSmtp(const Args& args)
     auto connect = dll.get<postgate::ConnectToHost>("ConnectToHost");
     if (!init || !connect)
         return 1;
-    const int base = WM_USER;
+    const int base = contract::kEventBase;
     HWND window = CreateWindowA("STATIC", "tarnwick soak-smtp", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
     if (!window)

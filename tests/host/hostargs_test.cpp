@@ -93,6 +93,8 @@ TEST(StepForLog, MasksEveryPasswordInAnArgumentList)
          "fetch-pop C:\\p mail - joe ***** C:\\p\\pop.log 9"},
         {{"fetch-pop", "C:\\p", "mail", "--user", "joe", "--password-env", "POPPASS", "-v"},
          "fetch-pop C:\\p mail --user joe --password-env POPPASS -v"},
+        {{"fetch-pop", "C:\\p", "mail", "-", "joe", "-x", "log", "-v"},
+         "fetch-pop C:\\p mail - joe ***** log -v"},
         {{"dial", "office", "anna", "my secret", "20"}, "dial office anna ***** 20"},
         {{"dial", "office", "30"}, "dial office 30"},
         {{"soak-pop", "C:\\p", "127.0.0.1", "joe", "s3cret", "log"}, "soak-pop C:\\p 127.0.0.1 joe ***** log"},

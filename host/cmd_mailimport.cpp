@@ -1,7 +1,7 @@
 // Subcommand import-mail: calls IMPMAIL until it returns -1, as the host
 // contract asks, counting as it goes, then lists the records the calls
-// added to "mail.hdr". Mail jobs left in the inbound folder afterwards
-// could not be imported: the run failed for them.
+// added to "mail.hdr". Mail jobs ("C rmail") left in the inbound folder
+// afterwards could not be imported: the run failed for them.
 #include "commands.h"
 #include "fileutil.h"
 #include "library.h"
@@ -14,6 +14,25 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+namespace {
+
+// The mail jobs among the job files of the inbound folder: those whose
+// command line is "C rmail ..." (news jobs wait there for import-news).
+std::size_t mailJobsIn(const std::string& inbound)
+{
+    std::size_t n = 0;
+    for (const std::string& name : fileNames(inbound, "*.x")) {
+        std::string text;
+        if (!readWholeFile(inbound + "\\" + name, text))
+            continue;
+        text.insert(0, "\n");
+        n += text.find("\nC rmail") != std::string::npos;
+    }
+    return n;
+}
+
+}  // namespace
 
 int cmdImportMail(const Args& args)
 {
@@ -57,7 +76,7 @@ int cmdImportMail(const Args& args)
     std::printf("%d message%s imported into %s\\mailarea.txt\n", imported, imported == 1 ? "" : "s",
                 p[1].c_str());
     printMailRecords(readMailIndex(index, before));
-    std::size_t left = fileNames(p[0], "*.x").size();
+    std::size_t left = mailJobsIn(p[0]);
     if (left > 0)
         return failure("%zu mail job%s left in %s could not be imported (see %s\\mail.log)", left,
                        left == 1 ? "" : "s", p[0].c_str(), p[1].c_str());

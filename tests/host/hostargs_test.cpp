@@ -29,8 +29,9 @@ TEST(ParseNumber, TakesOnlyWholeNumbersInRange)
         SCOPED_TRACE(c.text);
         long v = 0;
         EXPECT_EQ(parseNumber(c.text, 1, 65535, v), c.ok);
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(v, c.value);
+        }
     }
 }
 
@@ -51,10 +52,11 @@ TEST(CommandLine, SplitsOptionsAndNamesWhatIsWrong)
     for (const Case& c : cases) {
         CommandLine line(c.args, {{"--port", true}, {"--hold", false}, {"-v", false}});
         EXPECT_EQ(line.positional(), c.positional);
-        if (c.error.empty())
+        if (c.error.empty()) {
             EXPECT_EQ(line.error(), "");
-        else
+        } else {
             EXPECT_NE(line.error().find(c.error), std::string::npos) << line.error();
+        }
     }
 }
 
@@ -74,10 +76,11 @@ TEST(CommandLine, TheLogLevelComesFromOnePlace)
         CommandLine line(c.args, {{"--level", true}, {"-v", false}, {"-q", false}});
         long level = 0;
         EXPECT_EQ(line.level(c.positional, 5, level), c.ok) << line.error();
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(level, c.level);
-        else
+        } else {
             EXPECT_NE(line.error(), "");
+        }
     }
 }
 

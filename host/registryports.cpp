@@ -51,7 +51,7 @@ bool writePortValue(const char* value, int port)
         errorLine("cannot write %s: %s", value, windowsErrorText(static_cast<DWORD>(status)).c_str());
         return false;
     }
-    std::printf("%s = %s (written to HKEY_LOCAL_MACHINE\\%s; it stays for later runs)\n", value,
-                text.c_str(), contract::kPortsKey);
+    std::printf("%s = %s (written to HKLM\\%s; it stays for later runs)\n", value, text.c_str(),
+                contract::kPortsKey);
     return true;
 }

@@ -287,7 +287,7 @@ TEST_F(HostFetchTest, AutoMasksThePasswordAndLogsPlainProgressLines)
     EXPECT_NE(text.find("127.0.0.1 joe ***** "), std::string::npos) << text;
     EXPECT_EQ(text.find("secret"), std::string::npos) << text;
     EXPECT_NE(text.find("message 1 of 1: 7 B"), std::string::npos) << text;
-    EXPECT_NE(text.find("written to HKEY_LOCAL_MACHINE\\software\\tarnwick\\ports"),
+    EXPECT_NE(text.find("written to HKLM\\software\\tarnwick\\ports"),
               std::string::npos) << text;
     for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1))
         ASSERT_EQ(text[at + 1], '\n') << "a bare carriage return at " << at << ":\n" << text;

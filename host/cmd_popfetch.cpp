@@ -155,8 +155,7 @@ int cmdFetchPop(const Args& args)
     bool ok = progress.complete() && !progress.failed() && allMoved &&
               static_cast<int>(kept.size()) == whole;
     if (!ok)
-        return failure("the POP3 session did not end normally (the lines above say where; the "
-                       "session log is %s)", s.logFile.c_str());
+        return failure("the POP3 session failed; its log is %s", s.logFile.c_str());
     return kExitDone;
 }
 

@@ -107,7 +107,7 @@ int sendOne(Sender& sender, const SendSettings& s, const std::string& envelope,
         printRefusals(s.folder + "\\smtp.bad");
     }
     if (!watch.delivered())
-        return failure("message not delivered (the session log is %s)", s.logFile.c_str());
+        return failure("message not delivered; the session log is %s", s.logFile.c_str());
     std::printf("message accepted by the relay%s\n",
                 watch.refusals() ? " for the recipients it did not refuse" : "");
     return watch.refusals() ? kExitFailed : kExitDone;

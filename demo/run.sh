@@ -133,8 +133,9 @@ bash scripts/postfix.sh start "$pf_dir" "$pf_port"
 mkdir -p "$demo/out"
 
 step "Send the reply by SMTP to the relay (send-to builds the envelope and message files)"
-host send-to 127.0.0.1 "$pf_port" office.tarn.test "$win\\out" "$win\\out\\smtp.log" 9 \
-  office@office.tarn.test alice@tarn.test,blocked@tarn.test "$win\\out\\reply.eml" | tr -d '\r' || true
+host send-to 127.0.0.1 office@office.tarn.test alice@tarn.test,blocked@tarn.test \
+  "$win\\out\\reply.eml" --port "$pf_port" --helo office.tarn.test --folder "$win\\out" -v 2>&1 |
+  tr -d '\r' || true
 
 step "The session log (smtp.log)"
 cut -f2- "$demo/out/smtp.log" | tr -d '\r'
@@ -165,10 +166,11 @@ for m in "$root"/demo/data/pop3/*.eml; do
   printf '%-16s %s\n' "$(basename "$m")" "$(grep -m1 '^Subject:' "$m")"
 done
 
-step "Fetch the mailbox (pop_out in the registry, initPopMail, getPopMail)"
+step "Fetch the mailbox (pop_out in the registry, initPopMail, getPopMail; the password from the environment)"
 host pop-port "$dovecot_port"
 host mkdir "$win\\pop" >/dev/null
-host fetch-pop "$win\\pop" localhost 127.0.0.1 joe secret "$win\\pop\\pop3.log" 9
+POP_PASSWORD=secret host fetch-pop "$win\\pop" localhost --address 127.0.0.1 --user joe \
+  --password-env POP_PASSWORD --log "$win\\pop\\pop3.log" -v
 
 step "The message files, kept in pop\\received (CR LF line ends, dot-stuffed lines keep both dots)"
 for f in "$demo"/pop/received/*.msg; do
@@ -189,11 +191,11 @@ cp "$root/demo/data/work/area.dat" "$demo/work/area.dat"
 paste -d' ' - - < "$demo/work/area.dat"
 
 step "Import the plain news batch (IMPNEWS, compressBits 0, once per batch)"
-host import-news "$win\\in" "$win\\work" gate office 0 4
+host import-news "$win\\in" "$win\\work" gate office --level 4
 
 step "A compressed batch (#! cunbatch) arrives; import it through wincomp.exe (compressBits 16)"
 cp "$root"/demo/data/uucp-news/* "$demo/in/"
-host import-news "$win\\in" "$win\\work" gate office 16 4
+host import-news "$win\\in" "$win\\work" gate office --bits 16 --level 4
 printf '\narea files:\n'
 for f in "$demo"/work/area*.txt; do printf '  %-12s %6d bytes\n' "$(basename "$f")" "$(stat -c %s "$f")"; done
 
@@ -203,7 +205,7 @@ tr -d '\r' < "$demo/work/news.log"
 step "Export the office's outgoing news batch (EXPNEWS, compressed with wincomp.exe at 16 bits)"
 mkdir -p "$demo/out"
 cp "$root/demo/data/uucp-out/rnews" "$demo/out/rnews"
-host export-news "$win\\out" "$win\\work" gate 2 16 5
+host export-news "$win\\out" "$win\\work" gate 2 --bits 16 --level 5
 # Mail and news jobs share the counter: this job's number is the one stored.
 job=$(printf '%04d' "$(od -An -tu4 "$demo/work/export.dat" | tr -d ' ')")
 for f in "$demo/out/$job.CMD" "$demo/out/$job.XQT"; do

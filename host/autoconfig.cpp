@@ -99,3 +99,64 @@ AutoConfig parseAutoConfig(const std::string& text)
     }
     return config;
 }
+
+namespace {
+
+// Where a subcommand's argument list holds the password: its index among
+// the positional arguments, and the positional counts of the forms that
+// have one.
+struct PasswordPlace {
+    const char* command;
+    std::size_t index;
+    std::size_t minCount, maxCount;
+};
+
+const PasswordPlace kPasswordPlaces[] = {
+    {"fetch-pop", 4, 6, 7},  // <folder> <host> <address|-> <user> <password> <log> [level]
+    {"soak-pop", 3, 5, 6},   // <folder> <address> <user> <password> <log> [every]
+    {"dial", 2, 3, 4},       // <entry> <user> <password> [seconds]
+};
+
+// Options that take a value, so that the value is not counted as a
+// positional argument.
+bool takesValue(const std::string& word)
+{
+    for (const char* o : {"--level", "--user", "--address", "--log", "--password-env",
+                          "--password-file", "--wait", "--port", "--helo", "--folder", "--bits",
+                          "--out", "--repeat"}) {
+        if (word == o)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string stepForLog(const std::vector<std::string>& words)
+{
+    std::vector<std::string> shown = words;
+    const PasswordPlace* place = nullptr;
+    for (const PasswordPlace& p : kPasswordPlaces) {
+        if (!words.empty() && words[0] == p.command)
+            place = &p;
+    }
+    if (place) {
+        std::vector<std::size_t> positional;  // indexes into words
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            // As the commands read them: "--name" is an option, "-v" and
+            // "-q" are flags, any other word (a password "-x" too) counts.
+            const std::string& w = words[i];
+            if ((w.size() > 2 && w.compare(0, 2, "--") == 0) || w == "-v" || w == "-q") {
+                i += takesValue(w) ? 1 : 0;
+                continue;
+            }
+            positional.push_back(i);
+        }
+        if (positional.size() >= place->minCount && positional.size() <= place->maxCount)
+            shown[positional[place->index]] = "*****";
+    }
+    std::string s;
+    for (const std::string& w : shown)
+        s += (s.empty() ? "" : " ") + (w.find(' ') != std::string::npos ? "\"" + w + "\"" : w);
+    return s;
+}

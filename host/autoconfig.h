@@ -34,3 +34,8 @@ AutoConfig parseAutoConfig(const std::string& text);
 
 // Splits one line into words. False (and error set) for an unclosed quote.
 bool splitWords(const std::string& line, std::vector<std::string>& words, std::string& error);
+
+// The step as its log line shows it: the words joined by blanks, a word
+// with blanks in double quotes, and every password the step carries in its
+// argument list (fetch-pop, soak-pop, dial) written as "*****".
+std::string stepForLog(const std::vector<std::string>& words);

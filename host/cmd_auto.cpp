@@ -8,7 +8,9 @@
 // "quit" step closes the window by itself.
 //
 // Everything, the steps' own output included, goes to "tarnwick.log" in the
-// folder of tarnwick.exe: unattended, nobody reads a console.
+// folder of tarnwick.exe: unattended, nobody reads a console. A password in
+// a step's argument list is masked in the step's log line; the named forms
+// (--password-env, --password-file) keep it out of tarnwick.auto as well.
 //
 // Only one AUTO runs at a time: the service's stop waits for the window of
 // that title to go, and a second one would run its own sessions beside the
@@ -16,20 +18,22 @@
 // started in the same moment, before either window is up, both run.
 #include "autoconfig.h"
 #include "commands.h"
+#include "hostcontract.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
 
-constexpr char kWindowTitle[] = "roziradedeze39";
+constexpr const char* kWindowTitle = contract::kAutoWindowTitle;
 constexpr char kWindowClass[] = "TarnwickAutoWindow";
-constexpr UINT kStopStarting = WM_USER;      // 1024
-constexpr UINT kCloseWindow = WM_USER - 1;   // 1023
+constexpr UINT kStopStarting = contract::kStopStarting;  // 1024
+constexpr UINT kCloseWindow = contract::kCloseWindow;    // 1023
 constexpr UINT kCloseNow = WM_APP + 1;       // posted to itself
 constexpr DWORD kWorkerEndWaitMs = 10000;
 
@@ -74,7 +78,7 @@ void refuseStart(const std::string& logPath, const char* why)
 {
     std::string text = std::string("tarnwick AUTO: ") + why +
                        ": another tarnwick AUTO runs, this one does not start";
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "tarnwick: %s\n", text.c_str() + std::strlen("tarnwick "));
     if (FILE* f = std::fopen(logPath.c_str(), "a")) {
         SYSTEMTIME t;
         GetLocalTime(&t);
@@ -83,14 +87,6 @@ void refuseStart(const std::string& logPath, const char* why)
                      text.c_str(), static_cast<unsigned long>(GetCurrentProcessId()));
         std::fclose(f);
     }
-}
-
-std::string joined(const std::vector<std::string>& words)
-{
-    std::string s;
-    for (const std::string& w : words)
-        s += (s.empty() ? "" : " ") + (w.find(' ') != std::string::npos ? "\"" + w + "\"" : w);
-    return s;
 }
 
 // Posts the close to the window unless a step still runs; the worker posts
@@ -112,8 +108,8 @@ void runStep(const AutoStep& step)
         return;
     }
     Args args(step.words.begin() + 1, step.words.end());
-    logLine("step (line %d): %s", step.line, joined(step.words).c_str());
-    int rc = findCommand(name)->run(args);
+    logLine("step (line %d): %s", step.line, stepForLog(step.words).c_str());
+    int rc = runCommand(*findCommand(name), args);
     logLine("step (line %d) ended with %d", step.line, rc);
 }
 

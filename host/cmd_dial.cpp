@@ -6,20 +6,24 @@
 // The connection handle lives in tarn32: hangup and dial-status act on the
 // dial of the same process, so they belong in one tarnwick AUTO run (or a
 // later host session of the same process), not in separate tarnwick calls.
+// Their help says so.
 #include "commands.h"
 #include "library.h"
+#include "options.h"
+#include "report.h"
+#include "secret.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
-constexpr UINT kDialProgress = WM_USER + 1;
-constexpr int kConnected = 0x2000;
-constexpr int kRasUnavailable = -1000;
+constexpr UINT kDialProgress = contract::kDialProgress;
+constexpr int kConnected = contract::kDialConnected;
+constexpr int kRasUnavailable = contract::kRasUnavailable;
+constexpr std::size_t kNameLimit = contract::kDialNameLimit;
 
 const char* stateName(int state)
 {
@@ -67,7 +71,7 @@ HWND makeProgressWindow()
                            nullptr, nullptr, wc.hInstance, nullptr);
 }
 
-void sayUnavailable() { std::printf("the Remote Access Service is not available (rasapi32.dll)\n"); }
+int sayUnavailable() { return failure("the Remote Access Service is not available (rasapi32.dll)"); }
 
 const char* paramsFailure(int r)
 {
@@ -93,8 +97,7 @@ int followDial(const std::string& entry, DWORD seconds)
             auto [state, error] = progress[shown];
             if (error != 0) {
                 std::printf("  %-6d %s: error %d\n", state, stateName(state), error);
-                std::printf("dialing %s failed\n", entry.c_str());
-                return 1;
+                return failure("dialing %s failed", entry.c_str());
             }
             std::printf("  %-6d %s\n", state, stateName(state));
             if (state == kConnected) {
@@ -102,11 +105,9 @@ int followDial(const std::string& entry, DWORD seconds)
                 return 0;
             }
         }
-        if (GetTickCount() - start > seconds * 1000) {
-            std::printf("no connection to %s within %lu seconds\n", entry.c_str(),
-                        static_cast<unsigned long>(seconds));
-            return 1;
-        }
+        if (GetTickCount() - start > seconds * 1000)
+            return failure("no connection to %s within %lu seconds", entry.c_str(),
+                           static_cast<unsigned long>(seconds));
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
     }
 }
@@ -115,54 +116,80 @@ int followDial(const std::string& entry, DWORD seconds)
 
 int cmdDial(const Args& args)
 {
-    if (args.empty() || args.size() > 4)
+    // <entry> [<user> <password>] [seconds], or <entry> with --user,
+    // --password-env or --password-file and --wait.
+    CommandLine line(args, {{"--user", true}, {"--password-env", true}, {"--password-file", true},
+                            {"--wait", true}});
+    const Args& p = line.positional();
+    if (!line.error().empty())
+        return usageProblem("dial", "%s", line.error().c_str());
+    if (p.empty() || p.size() > 4)
         return usageError("dial");
-    const std::string& entry = args[0];
-    bool credentialsGiven = args.size() >= 3;
-    DWORD seconds = 60;
-    if (args.size() == 2 || args.size() == 4)
-        seconds = static_cast<DWORD>(std::strtoul(args.back().c_str(), nullptr, 10));
-    if (seconds == 0)
-        return usageError("dial");
+    const std::string& entry = p[0];
+    std::string userName, password;
+    bool passwordGiven = false;
+    if (int rc = passwordOption("dial", line, password, passwordGiven))
+        return rc;
+    bool listed = p.size() >= 3;  // user and password in the list
+    if (listed && (passwordGiven || line.has("--user")))
+        return usageProblem("dial", "give user and password either in the list or by name");
+    if (listed) {
+        userName = p[1];
+        password = p[2];
+        passwordGiven = true;
+    } else {
+        userName = line.value("--user");
+    }
+    if (passwordGiven != (listed || line.has("--user")))
+        return usageProblem("dial", "give the user name and the password together");
+    long seconds = 60;
+    bool secondsListed = p.size() == 2 || p.size() == 4;
+    if (secondsListed && line.has("--wait"))
+        return usageProblem("dial", "give the seconds once");
+    if (secondsListed ? !line.number(p.size() - 1, "seconds", 1, 86400, seconds)
+                      : !line.number("--wait", 1, 86400, 60, seconds))
+        return usageProblem("dial", "%s", line.error().c_str());
+    if (userName.size() > kNameLimit || password.size() > kNameLimit)
+        return usageProblem("dial", "the %s is longer than %u characters",
+                            userName.size() > kNameLimit ? "user name" : "password",
+                            static_cast<unsigned>(kNameLimit));
+    bool credentialsGiven = passwordGiven;
 
     Library dll("tarn32.dll");
     auto dial = dll.get<tarn32::Dial>("TARNDIAL");
     auto params = dll.get<tarn32::DialParams>("TarnGetDialParams");
     if (!dial || !params)
-        return 1;
+        return kExitFailed;
     // The Remote Access Service may still call tarn32's notification after
     // this subcommand: tarn32 stays loaded for the life of the process.
     LoadLibraryA("tarn32.dll");
 
-    char user[257] = "";
-    char password[257] = "";
+    char user[kNameLimit + 1] = "";
+    char secret[kNameLimit + 1] = "";
     if (credentialsGiven) {
-        std::snprintf(user, sizeof user, "%s", args[1].c_str());
-        std::snprintf(password, sizeof password, "%s", args[2].c_str());
+        std::snprintf(user, sizeof user, "%s", userName.c_str());
+        std::snprintf(secret, sizeof secret, "%s", password.c_str());
     } else {
-        int r = params(entry.c_str(), user, password);
-        if (r != 0) {
-            std::printf("no stored credentials for %s: %s (%d)\n", entry.c_str(), paramsFailure(r), r);
-            return 1;
-        }
+        int r = params(entry.c_str(), user, secret);
+        if (r != 0)
+            return failure("no stored credentials for %s: %s (%d)", entry.c_str(), paramsFailure(r), r);
     }
 
     HWND window = makeProgressWindow();
-    if (!window) {
-        std::printf("cannot create the progress window (error %lu)\n", GetLastError());
-        return 1;
-    }
+    if (!window)
+        return failure("cannot create the progress window: %s",
+                       windowsErrorText(GetLastError()).c_str());
     progress.clear();
     int handle = static_cast<int>(reinterpret_cast<INT_PTR>(window));
     std::printf("dialing %s as %s\n", entry.c_str(), user);
-    int r = dial(&handle, 0, entry.c_str(), user, password, 0);
-    int rc = 1;
+    int r = dial(&handle, 0, entry.c_str(), user, secret, 0);
+    int rc = kExitFailed;
     if (r == kRasUnavailable)
         sayUnavailable();
     else if (r != 0)
-        std::printf("dialing %s refused: Remote Access Service error %d\n", entry.c_str(), r);
+        errorLine("dialing %s refused: Remote Access Service error %d", entry.c_str(), r);
     else
-        rc = followDial(entry, seconds);
+        rc = followDial(entry, static_cast<DWORD>(seconds));
     DestroyWindow(window);
     return rc;
 }
@@ -174,15 +201,16 @@ int cmdHangUp(const Args& args)
     Library dll("tarn32.dll");
     auto hangUp = dll.get<tarn32::HangUp>("TARNHANGUP");
     if (!hangUp)
-        return 1;
+        return kExitFailed;
     int r = hangUp();
     if (r == kRasUnavailable)
-        sayUnavailable();
-    else if (r != 0)
-        std::printf("hang-up failed: Remote Access Service error %d\n", r);
-    else
-        std::printf("hung up\n");
-    return r == 0 ? 0 : 1;
+        return sayUnavailable();
+    if (r != 0) {
+        errorLine("hang-up failed: Remote Access Service error %d", r);
+        return failure("hangup acts on a dial of this same process (tarnwick help hangup)");
+    }
+    std::printf("hung up\n");
+    return kExitDone;
 }
 
 int cmdDialStatus(const Args& args)
@@ -192,16 +220,14 @@ int cmdDialStatus(const Args& args)
     Library dll("tarn32.dll");
     auto status = dll.get<tarn32::ConnectStatus>("TarnGetConnectStatus");
     if (!status)
-        return 1;
+        return kExitFailed;
     int error = 0, state = 0;
     int r = status(&error, &state);
-    if (r == kRasUnavailable) {
-        sayUnavailable();
-        return 1;
-    }
+    if (r == kRasUnavailable)
+        return sayUnavailable();
     if (r != 0) {
-        std::printf("no connection status: Remote Access Service error %d\n", r);
-        return 1;
+        errorLine("no connection status: Remote Access Service error %d", r);
+        return failure("dial-status reads a dial of this same process (tarnwick help dial-status)");
     }
     std::printf("connection state %d (%s), error %d\n", state, stateName(state), error);
     return 0;
@@ -214,14 +240,12 @@ int cmdDialParams(const Args& args)
     Library dll("tarn32.dll");
     auto params = dll.get<tarn32::DialParams>("TarnGetDialParams");
     if (!params)
-        return 1;
-    char user[257] = "";
-    char password[257] = "";
+        return kExitFailed;
+    char user[kNameLimit + 1] = "";
+    char password[kNameLimit + 1] = "";
     int r = params(args[0].c_str(), user, password);
-    if (r != 0) {
-        std::printf("%s: %s (%d)\n", args[0].c_str(), paramsFailure(r), r);
-        return 1;
-    }
+    if (r != 0)
+        return failure("%s: %s (%d)", args[0].c_str(), paramsFailure(r), r);
     std::size_t n = std::string(password).size();
     std::printf("%s: user %s, ", args[0].c_str(), *user ? user : "(none)");
     if (n)

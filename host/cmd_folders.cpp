@@ -1,6 +1,7 @@
 // Subcommands: the folder and file operations of tarn32.
 #include "commands.h"
 #include "library.h"
+#include "report.h"
 
 #include <cstdio>
 
@@ -13,10 +14,11 @@ int folderOp(const Args& args, const char* name, const char* exportName, const c
     Library dll("tarn32.dll");
     auto op = dll.get<tarn32::FolderOp>(exportName);
     if (!op)
-        return 1;
-    int r = op(args[0].c_str());
-    std::printf("%s: %s\n", args[0].c_str(), r == 0 ? okText : failText);
-    return r == 0 ? 0 : 1;
+        return kExitFailed;
+    if (op(args[0].c_str()) != 0)
+        return failure("%s: %s", args[0].c_str(), failText);
+    std::printf("%s: %s\n", args[0].c_str(), okText);
+    return kExitDone;
 }
 }  // namespace
 
@@ -37,14 +39,12 @@ int cmdFindFile(const Args& args)
     Library dll("tarn32.dll");
     auto find = dll.get<tarn32::FindFile>("FIND_FILE");
     if (!find)
-        return 1;
+        return kExitFailed;
     char found[260] = "";
-    if (find(args[0].c_str(), found, args[1].c_str()) == -1) {
-        std::printf("nothing in %s matches %s\n", args[0].c_str(), args[1].c_str());
-        return 1;
-    }
+    if (find(args[0].c_str(), found, args[1].c_str()) == -1)
+        return failure("nothing in %s matches %s", args[0].c_str(), args[1].c_str());
     std::printf("%s\n", found);
-    return 0;
+    return kExitDone;
 }
 
 int cmdRename(const Args& args)
@@ -54,12 +54,10 @@ int cmdRename(const Args& args)
     Library dll("tarn32.dll");
     auto rename = dll.get<tarn32::FileRename>("FILERENAME");
     if (!rename)
-        return 1;
-    if (rename(args[0].c_str(), args[1].c_str()) != 0) {
-        std::printf("cannot rename %s to %s (missing, or the new name exists)\n", args[0].c_str(),
-                    args[1].c_str());
-        return 1;
-    }
+        return kExitFailed;
+    if (rename(args[0].c_str(), args[1].c_str()) != 0)
+        return failure("cannot rename %s to %s (missing, or the new name exists)", args[0].c_str(),
+                       args[1].c_str());
     std::printf("renamed %s to %s\n", args[0].c_str(), args[1].c_str());
-    return 0;
+    return kExitDone;
 }

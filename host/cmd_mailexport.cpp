@@ -3,52 +3,21 @@
 // and WRITEUUCP (more text appended); export-mail turns it into a queued job
 // with EXPMAIL and shows the job files it wrote.
 #include "commands.h"
+#include "fileutil.h"
 #include "library.h"
+#include "options.h"
+#include "report.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <set>
 #include <string>
 
 namespace {
 
-constexpr int kErrorBufferSize = 256;
-
+// The file as text: false when it cannot be read or holds a NUL.
 bool readText(const std::string& path, std::string& out)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char block[65536];
-    std::size_t n;
-    out.clear();
-    while ((n = std::fread(block, 1, sizeof block, f)) > 0)
-        out.append(block, n);
-    std::fclose(f);
-    return out.find('\0') == std::string::npos;
-}
-
-std::set<std::string> folderNames(const std::string& folder)
-{
-    std::set<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.insert(data.cFileName);
-    } while (FindNextFileA(h, &data));
-    FindClose(h);
-    return names;
-}
-
-long sizeOf(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA a;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a))
-        return -1;
-    return static_cast<long>(a.nFileSizeLow);
+    return readWholeFile(path, out) && out.find('\0') == std::string::npos;
 }
 
 }  // namespace
@@ -59,65 +28,64 @@ int cmdPrepareMail(const Args& args)
         return usageError("prepare-mail");
     const std::string& outbound = args[0];
     std::string prepared = outbound + "\\rmail.z";
-    if (sizeOf(prepared) >= 0) {
+    if (fileSizeOf(prepared) >= 0) {
         // GENUUCP would append to it: a message still waiting for export.
-        std::printf("%s exists already (a message waiting for export-mail)\n", prepared.c_str());
-        return 1;
+        return failure("%s exists already (a message waiting for export-mail)", prepared.c_str());
     }
     std::string headers, more;
-    if (!readText(args[1], headers)) {
-        std::fprintf(stderr, "tarnwick: cannot read %s as a text\n", args[1].c_str());
-        return 1;
-    }
-    if (args.size() == 4 && !readText(args[3], more)) {
-        std::fprintf(stderr, "tarnwick: cannot read %s as a text\n", args[3].c_str());
-        return 1;
-    }
+    if (!readText(args[1], headers))
+        return usageProblem("prepare-mail", "<header-file>: cannot read %s as a text",
+                            args[1].c_str());
+    if (fileSizeOf(args[2]) < 0)
+        return usageProblem("prepare-mail", "<body-file>: cannot find %s", args[2].c_str());
+    if (args.size() == 4 && !readText(args[3], more))
+        return usageProblem("prepare-mail", "[more-text-file]: cannot read %s as a text",
+                            args[3].c_str());
     Library dll("tarn32.dll");
     auto genuucp = dll.get<tarn32::GenUucp>("GENUUCP");
     auto writeuucp = dll.get<tarn32::WriteUucp>("WRITEUUCP");
     if (!genuucp || !writeuucp)
-        return 1;
-    char error[kErrorBufferSize] = "";
-    if (genuucp(outbound.c_str(), args[2].c_str(), "rmail.z", headers.c_str(), error, 0) != 0) {
-        std::printf("GENUUCP failed: %s\n", error);
-        return 1;
-    }
-    std::printf("GENUUCP: %s = header text (%zu bytes) + %s (%ld bytes)\n", prepared.c_str(),
-                headers.size(), args[2].c_str(), sizeOf(args[2]));
+        return kExitFailed;
+    char error[contract::kErrorBufferSize] = "";
+    if (genuucp(outbound.c_str(), args[2].c_str(), "rmail.z", headers.c_str(), error, 0) != 0)
+        return failure("GENUUCP failed: %s", error);
+    std::printf("GENUUCP: %s = header text (%zu bytes) + %s (%lld bytes)\n", prepared.c_str(),
+                headers.size(), args[2].c_str(), fileSizeOf(args[2]));
     if (args.size() == 4) {
         int start = 0, length = 0;
-        if (writeuucp(prepared.c_str(), &start, &length, more.c_str(), error) != 0) {
-            std::printf("WRITEUUCP failed: %s\n", error);
-            return 1;
-        }
+        if (writeuucp(prepared.c_str(), &start, &length, more.c_str(), error) != 0)
+            return failure("WRITEUUCP failed: %s", error);
         std::printf("WRITEUUCP: appended %s at offset %d, length %d\n", args[3].c_str(), start,
                     length);
     }
-    std::printf("%s is %ld bytes\n", prepared.c_str(), sizeOf(prepared));
-    return 0;
+    std::printf("%s is %lld bytes\n", prepared.c_str(), fileSizeOf(prepared));
+    return kExitDone;
 }
 
 int cmdExportMail(const Args& args)
 {
-    if (args.size() < 5 || args.size() > 6)
+    CommandLine line(args, {{"--level", true}, {"-v", false}, {"-q", false}});
+    const Args& p = line.positional();
+    if (!line.error().empty())
+        return usageProblem("export-mail", "%s", line.error().c_str());
+    if (p.size() < 5 || p.size() > 6)
         return usageError("export-mail");
-    int level = args.size() == 6 ? std::atoi(args[5].c_str()) : 2;
+    long level;
+    if (!line.level(p.size() == 6 ? p[5] : "", 2, level))
+        return usageProblem("export-mail", "%s", line.error().c_str());
     Library dll("tarn32.dll");
     auto expmail = dll.get<tarn32::ExpMail>("EXPMAIL");
     if (!expmail)
-        return 1;
-    std::set<std::string> before = folderNames(args[0]);
-    int r = expmail(args[0].c_str(), args[1].c_str(), args[2].c_str(), args[3].c_str(),
-                    args[4].c_str(), level);
-    if (r != 0) {
-        std::printf("EXPMAIL failed (see %s\\mail.log)\n", args[1].c_str());
-        return 1;
-    }
-    std::printf("EXPMAIL queued the message for %s via %s:\n", args[2].c_str(), args[3].c_str());
-    for (const std::string& name : folderNames(args[0])) {
+        return kExitFailed;
+    std::set<std::string> before = fileNames(p[0]);
+    int r = expmail(p[0].c_str(), p[1].c_str(), p[2].c_str(), p[3].c_str(), p[4].c_str(),
+                    static_cast<int>(level));
+    if (r != 0)
+        return failure("EXPMAIL failed (see %s\\mail.log)", p[1].c_str());
+    std::printf("EXPMAIL queued the message for %s via %s:\n", p[2].c_str(), p[3].c_str());
+    for (const std::string& name : fileNames(p[0])) {
         if (!before.count(name))
-            std::printf("  %-10s %6ld bytes\n", name.c_str(), sizeOf(args[0] + "\\" + name));
+            std::printf("  %-10s %6lld bytes\n", name.c_str(), fileSizeOf(p[0] + "\\" + name));
     }
-    return 0;
+    return kExitDone;
 }

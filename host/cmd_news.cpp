@@ -4,31 +4,21 @@
 // asks, and shows the records of "Header.Msg" after every call that
 // imported one, before the next call deletes them.
 #include "commands.h"
+#include "fileutil.h"
 #include "library.h"
-#include "mailindex.h"
 #include "newsindex.h"
+#include "options.h"
+#include "recordtable.h"
+#include "report.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace {
-std::string cut(const std::string& s, std::size_t width)
-{
-    return s.size() <= width ? s : s.substr(0, width - 3) + "...";
-}
-
-// "Subject: x" -> "x"
-std::string value(const std::string& line)
-{
-    std::size_t colon = line.find(": ");
-    return colon == std::string::npos ? line : line.substr(colon + 2);
-}
-
 // Fresh, writable folder strings for one call: the export appends a
 // backslash to both.
 std::vector<char> buffer(const std::string& s)
@@ -37,14 +27,37 @@ std::vector<char> buffer(const std::string& s)
     b.resize(b.size() + 2, '\0');
     return b;
 }
+// The options of import-news and export-news: the bits and the level, by
+// name or in the old places after `fixed` positional arguments.
+int newsOptions(const char* command, const Args& args, std::size_t fixed, Args& p, long& bits,
+                long& level)
+{
+    CommandLine line(args, {{"--bits", true}, {"--level", true}, {"-v", false}, {"-q", false}});
+    p = line.positional();
+    if (!line.error().empty())
+        return usageProblem(command, "%s", line.error().c_str());
+    if (p.size() < fixed || p.size() > fixed + 2)
+        return usageError(command);
+    bool bitsHere = p.size() > fixed;
+    if (bitsHere && line.has("--bits"))
+        return usageProblem(command, "give the bits once");
+    bool bitsOk = bitsHere ? line.number(fixed, "bits", 0, 16, bits)
+                           : line.number("--bits", 0, 16, 0, bits);
+    if (!bitsOk || !line.level(p.size() == fixed + 2 ? p[fixed + 1] : "", 5, level))
+        return usageProblem(command, "%s", line.error().c_str());
+    if (bits != 0 && bits < 9)
+        return usageProblem(command, "bits must be 0 (plain) or 9 to 16, not %ld", bits);
+    return kExitDone;
+}
+
 }  // namespace
 
 int cmdImportNews(const Args& args)
 {
-    if (args.size() < 4 || args.size() > 6)
-        return usageError("import-news");
-    int bits = args.size() >= 5 ? std::atoi(args[4].c_str()) : 0;
-    int level = args.size() == 6 ? std::atoi(args[5].c_str()) : 5;
+    Args p;
+    long bits, level;
+    if (int rc = newsOptions("import-news", args, 4, p, bits, level))
+        return rc;
     Library dll("tarn32.dll");
     auto impnews = dll.get<tarn32::ImpNews>("IMPNEWS");
     if (!impnews)
@@ -57,30 +70,23 @@ int cmdImportNews(const Args& args)
     int batches = 0;
     int result;
     for (;;) {
-        std::vector<char> inbound = buffer(args[0]), work = buffer(args[1]);
-        result = impnews(inbound.data(), work.data(), args[2].c_str(), args[3].c_str(), level,
-                         bits);
+        std::vector<char> inbound = buffer(p[0]), work = buffer(p[1]);
+        result = impnews(inbound.data(), work.data(), p[2].c_str(), p[3].c_str(),
+                         static_cast<int>(level), static_cast<int>(bits));
         if (result != 0)
             break;
         ++batches;
-        std::vector<NewsRecord> records = readNewsIndex(args[0] + "\\Header.Msg");
+        std::vector<NewsRecord> records = readNewsIndex(p[0] + "\\Header.Msg");
         std::printf("batch %d: %zu article%s stored\n", batches, records.size(),
                     records.size() == 1 ? "" : "s");
-        if (records.empty())
-            continue;
-        std::printf("  %-5s %-26s %-30s %-26s %8s %8s\n", "area", "From", "Subject", "Message-ID",
-                    "start", "end");
-        for (const NewsRecord& r : records)
-            std::printf("  %-5ld %-26s %-30s %-26s %8ld %8ld\n", r.area,
-                        cut(value(r.from), 26).c_str(), cut(value(r.subject), 30).c_str(),
-                        cut(value(r.messageId), 26).c_str(), r.start, r.end);
+        printNewsRecords(records);
     }
     std::printf("%d batch%s imported; last IMPNEWS result %d (%s)\n", batches,
                 batches == 1 ? "" : "es", result,
                 result == 1 ? "nothing more to import" : "an error stopped the import");
     std::fflush(stdout);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    return result == -1 ? 1 : 0;
+    return result == -1 ? kExitFailed : kExitDone;
 }
 
 namespace {
@@ -108,28 +114,29 @@ std::vector<std::string> jobFiles(const std::string& folder)
 // job files that the call added.
 int cmdExportNews(const Args& args)
 {
-    if (args.size() < 4 || args.size() > 6)
-        return usageError("export-news");
-    int count = std::atoi(args[3].c_str());
-    int bits = args.size() >= 5 ? std::atoi(args[4].c_str()) : 0;
-    int level = args.size() == 6 ? std::atoi(args[5].c_str()) : 5;
+    Args p;
+    long bits, level, count;
+    if (int rc = newsOptions("export-news", args, 4, p, bits, level))
+        return rc;
+    if (!parseNumber(p[3], 0, 2147483647, count))
+        return usageProblem("export-news", "count must be a whole number from 0 up, not '%s'",
+                            p[3].c_str());
     Library dll("tarn32.dll");
     auto expnews = dll.get<tarn32::ExpNews>("EXPNEWS");
     if (!expnews)
         return 1;
-    std::vector<std::string> before = jobFiles(args[0]);
-    std::vector<char> outbound = buffer(args[0]), work = buffer(args[1]);
-    int result = expnews(outbound.data(), work.data(), args[2].c_str(), count, level, bits);
-    if (result != 0) {
-        std::printf("EXPNEWS result %d: no job queued (see %s\\news.log)\n", result,
-                    args[1].c_str());
-        return 1;
-    }
-    std::printf("EXPNEWS result 0: news job queued for %s (%d article%s%s)\n", args[2].c_str(),
+    std::vector<std::string> before = jobFiles(p[0]);
+    std::vector<char> outbound = buffer(p[0]), work = buffer(p[1]);
+    int result = expnews(outbound.data(), work.data(), p[2].c_str(), static_cast<int>(count),
+                         static_cast<int>(level), static_cast<int>(bits));
+    if (result != 0)
+        return failure("EXPNEWS result %d: no job queued (see %s\\news.log)", result,
+                       p[1].c_str());
+    std::printf("EXPNEWS result 0: news job queued for %s (%ld article%s%s)\n", p[2].c_str(),
                 count, count == 1 ? "" : "s", bits > 0 ? ", compressed" : "");
-    for (const std::string& f : jobFiles(args[0])) {
+    for (const std::string& f : jobFiles(p[0])) {
         if (std::find(before.begin(), before.end(), f) == before.end())
-            std::printf("  %-9s %8ld bytes\n", f.c_str(), fileSizeOf(args[0] + "\\" + f));
+            std::printf("  %-9s %8lld bytes\n", f.c_str(), fileSizeOf(p[0] + "\\" + f));
     }
-    return 0;
+    return kExitDone;
 }

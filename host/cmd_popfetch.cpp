@@ -6,87 +6,19 @@
 // (keptmessages.h), and a folder that still holds message files of an
 // earlier session gets no new session.
 #include "commands.h"
+#include "fileutil.h"
 #include "keptmessages.h"
 #include "library.h"
-#include "sessionwait.h"
+#include "options.h"
+#include "popfollow.h"
+#include "registryports.h"
+#include "report.h"
+#include "secret.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
-
-constexpr int kEventBase = WM_USER;  // progress messages: WM_USER + 1023
-
-std::string bar(int done, int total)
-{
-    const int width = 20;
-    int filled = total > 0 ? done * width / total : width;
-    return "[" + std::string(filled, '#') + std::string(width - filled, '.') + "]";
-}
-
-struct Progress {
-    bool connected = false;
-    bool complete = false;  // QUIT accepted
-    bool failed = false;    // a failure pair came
-    int count = 0;
-    int lastStarted = 0;    // n of the latest (n, 5)
-
-    // Prints the pair; true when it is the session's last.
-    bool show(int w, int l)
-    {
-        if (l == 1 && w == 0) {
-            connected = true;
-            std::printf("connected\n");
-        } else if (l == 2) {
-            std::printf("password accepted\n");
-        } else if (l == 4) {
-            count = w;
-            std::printf("%d message%s\n", w, w == 1 ? "" : "s");
-        } else if (l == 5) {
-            lastStarted = w;
-            std::printf("retrieving %d of %d %s\n", w, count, bar(w - 1, count).c_str());
-        } else if (l == 10) {
-            complete = true;
-            std::printf("quit accepted %s\n", bar(count, count).c_str());
-        } else if (l == 500) {
-            std::printf("session over\n");
-            return true;
-        } else if (l == -1000) {
-            failed = true;
-            std::printf("failed: the socket could not be set up (%d, %d)\n", w, l);
-            return true;
-        } else if (l == -1) {
-            failed = true;
-            const char* what = "failed";
-            switch (w) {
-            case 50: what = "greeting not accepted"; break;
-            case 2: what = "user name refused"; break;
-            case 3: what = "password refused"; break;
-            case 4: what = "STAT or DELE refused"; break;
-            case 100: what = connected ? "no data for 120 seconds" : "connect failed"; break;
-            case 101: what = "receive error or connection reset"; break;
-            }
-            std::printf("failed: %s (%d, %d)\n", what, w, l);
-            return w == 100 && !connected;
-        } else {
-            std::printf("progress (%d, %d)\n", w, l);
-        }
-        std::fflush(stdout);
-        return false;
-    }
-
-    // Whether message n was stored whole. The session asks for message n + 1
-    // only after the server accepted the deletion of n, which it sends only
-    // after n's file was closed; the last message counts only when the
-    // session ran to its normal end. Limit: a file of the last message that
-    // failed in writing while the session still ended normally would count.
-    bool storedWhole(int n) const
-    {
-        return n < lastStarted ||
-               (n == lastStarted && complete && !failed && lastStarted == count);
-    }
-};
 
 std::string fileList(const std::vector<int>& numbers)
 {
@@ -98,60 +30,96 @@ std::string fileList(const std::vector<int>& numbers)
     return text;
 }
 
+struct FetchSettings {
+    std::string folder, hostName, address, user, password, logFile;
+    long level = 9;
+};
+
+// The old form: <folder> <host> <address|-> <user> <password> <log> [level];
+// the named one: <folder> <host> --user U --password-env V|--password-file F
+// [--address A] [--log FILE] [--level N|-v|-q].
+int parseFetch(const Args& args, FetchSettings& s)
+{
+    CommandLine line(args, {{"--user", true}, {"--password-env", true}, {"--password-file", true},
+                            {"--address", true}, {"--log", true}, {"--level", true},
+                            {"-v", false}, {"-q", false}});
+    const Args& p = line.positional();
+    if (!line.error().empty())
+        return usageProblem("fetch-pop", "%s", line.error().c_str());
+    bool found = false;
+    if (int rc = passwordOption("fetch-pop", line, s.password, found))
+        return rc;
+    if (p.size() == 2) {
+        if (!line.has("--user") || !found)
+            return usageProblem("fetch-pop", "give --user and --password-env or --password-file");
+        s.folder = p[0];
+        s.hostName = p[1];
+        s.user = line.value("--user");
+        s.address = line.value("--address");
+        s.logFile = line.value("--log", s.folder + "\\pop.log");
+    } else if (p.size() == 6 || p.size() == 7) {
+        if (found || line.has("--user") || line.has("--address") || line.has("--log"))
+            return usageProblem("fetch-pop", "the long form takes user, password and log in its "
+                                             "list; use the named options instead");
+        s.folder = p[0];
+        s.hostName = p[1];
+        s.address = p[2] == "-" ? "" : p[2];
+        s.user = p[3];
+        s.password = p[4];
+        s.logFile = p[5];
+    } else {
+        return usageError("fetch-pop");
+    }
+    if (!line.level(p.size() == 7 ? p[6] : "", 9, s.level))
+        return usageProblem("fetch-pop", "%s", line.error().c_str());
+    return kExitDone;
+}
+
 }  // namespace
 
 int cmdFetchPop(const Args& args)
 {
-    if (args.size() < 6 || args.size() > 7)
-        return usageError("fetch-pop");
-    const std::string& folder = args[0];
-    const std::string& hostName = args[1];
-    std::string address = args[2] == "-" ? "" : args[2];
-    int level = args.size() == 7 ? std::atoi(args[6].c_str()) : 9;
+    FetchSettings s;
+    if (int rc = parseFetch(args, s))
+        return rc;
+    const std::string& folder = s.folder;
+    if (!isFolder(folder))
+        return usageProblem("fetch-pop", "<folder>: %s is not a folder", folder.c_str());
 
     // The session would write over these, and their messages are gone from
     // the server.
     std::vector<int> left = messageFileNumbers(folder);
     if (!left.empty()) {
-        std::fprintf(stderr,
-                     "tarnwick: %s still holds message files of an earlier session (%s); a new "
-                     "session would write over them, so none is started. Move them out of the "
-                     "folder first (fetch-pop keeps what it fetched in %s).\n",
-                     folder.c_str(), fileList(left).c_str(), receivedFolder(folder).c_str());
-        return 1;
+        return failure("%s still holds message files of an earlier session (%s); a new "
+                       "session would write over them, so none is started. Move them out of the "
+                       "folder first (fetch-pop keeps what it fetched in %s).",
+                       folder.c_str(), fileList(left).c_str(), receivedFolder(folder).c_str());
     }
     if (!prepareKeepFolders(folder))
         return 1;
     std::string stamp = sessionStamp({receivedFolder(folder), incompleteFolder(folder)});
-    if (stamp.empty()) {
-        std::fprintf(stderr, "tarnwick: no unused name left for this second in %s\n",
-                     receivedFolder(folder).c_str());
-        return 1;
-    }
+    if (stamp.empty())
+        return failure("no unused name left for this second in %s", receivedFolder(folder).c_str());
 
     Library dll("tarnpop.dll", Library::KeepLoaded);
     auto init = dll.get<tarnpop::InitPopMail>("initPopMail");
     auto get = dll.get<tarnpop::GetPopMail>("getPopMail");
     if (!init || !get)
-        return 1;
+        return kExitFailed;
     HWND window = CreateWindowA("STATIC", "tarnwick fetch-pop", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!window) {
-        std::fprintf(stderr, "tarnwick: cannot create the progress window\n");
-        return 1;
-    }
-    init(window, kEventBase, folder.c_str(), hostName.c_str(), address.c_str(), args[5].c_str(),
-         level);
-    int rc = get(args[3].c_str(), args[4].c_str());
+    if (!window)
+        return failure("cannot create the progress window: %s",
+                       windowsErrorText(GetLastError()).c_str());
+    init(window, contract::kEventBase, folder.c_str(), s.hostName.c_str(), s.address.c_str(),
+         s.logFile.c_str(), static_cast<int>(s.level));
+    int rc = get(s.user.c_str(), s.password.c_str());
     if (rc == -1000) {
-        std::fprintf(stderr, "tarnwick: getPopMail says the library is not initialised\n");
         DestroyWindow(window);
-        return 1;
+        return failure("getPopMail says the library is not initialised");
     }
 
-    Progress progress;
-    waitForLastPair(window, kEventBase, [&](int w, int l) { return progress.show(w, l); });
-    std::fflush(stdout);
+    PopWatch progress = followPopSession(window, contract::kEventBase, folder);
     DestroyWindow(window);
 
     std::vector<KeptFile> kept =
@@ -169,7 +137,7 @@ int cmdFetchPop(const Args& args)
     }
     // A message the server refused to send has no file: it stays on the
     // server and comes again next session.
-    int endedAt = progress.complete ? progress.lastStarted : progress.lastStarted - 1;
+    int endedAt = progress.complete() ? progress.current() : progress.current() - 1;
     for (int n = 1; n <= endedAt; ++n) {
         bool hasFile = false;
         for (const KeptFile& k : kept)
@@ -182,50 +150,32 @@ int cmdFetchPop(const Args& args)
     if (whole > 0)
         std::printf("%d message%s kept in %s as %s-N.msg\n", whole, whole == 1 ? "" : "s",
                     receivedFolder(folder).c_str(), stamp.c_str());
-    else if (progress.complete)
+    else if (progress.complete())
         std::printf("no message kept\n");
-    bool ok = progress.complete && !progress.failed && allMoved &&
+    bool ok = progress.complete() && !progress.failed() && allMoved &&
               static_cast<int>(kept.size()) == whole;
-    return ok ? 0 : 1;
+    if (!ok)
+        return failure("the POP3 session failed; its log is %s", s.logFile.c_str());
+    return kExitDone;
 }
 
-// Subcommand pop-port: stores the POP3 server port where tarnpop reads it,
-// the string value "pop_out" of HKEY_LOCAL_MACHINE\software\tarnwick\ports;
-// without an argument prints the stored value.
+// Subcommand pop-port: stores the POP3 server port where tarnpop reads it
+// (registryports.h); without an argument prints the stored value.
 int cmdPopPort(const Args& args)
 {
     if (args.size() > 1)
         return usageError("pop-port");
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "software\\tarnwick\\ports", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        std::fprintf(stderr, "tarnwick: cannot open software\\tarnwick\\ports\n");
-        return 1;
-    }
-    int rc = 0;
     if (args.empty()) {
-        char text[64] = {};
-        DWORD size = sizeof text - 1;
-        if (RegQueryValueExA(key, "pop_out", nullptr, nullptr, reinterpret_cast<BYTE*>(text),
-                             &size) == ERROR_SUCCESS)
-            std::printf("pop_out = %s\n", text);
+        std::string text;
+        if (readPortValue(contract::kPopPortValue, text))
+            std::printf("pop_out = %s\n", text.c_str());
         else
-            std::printf("pop_out not set (port 110)\n");
-    } else {
-        const std::string& v = args[0];
-        if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos ||
-            std::atoi(v.c_str()) < 1 || std::atoi(v.c_str()) > 65535) {
-            std::fprintf(stderr, "tarnwick: port must be 1 to 65535\n");
-            rc = 2;
-        } else if (RegSetValueExA(key, "pop_out", 0, REG_SZ,
-                                  reinterpret_cast<const BYTE*>(v.c_str()),
-                                  static_cast<DWORD>(v.size() + 1)) != ERROR_SUCCESS) {
-            std::fprintf(stderr, "tarnwick: cannot write pop_out\n");
-            rc = 1;
-        } else {
-            std::printf("pop_out = %s\n", v.c_str());
-        }
+            std::printf("pop_out not set (port %d)\n", contract::kDefaultPopPort);
+        return kExitDone;
     }
-    RegCloseKey(key);
-    return rc;
+    long port;
+    if (!parseNumber(args[0], 1, 65535, port))
+        return usageProblem("pop-port", "port must be a whole number from 1 to 65535, not '%s'",
+                            args[0].c_str());
+    return writePortValue(contract::kPopPortValue, static_cast<int>(port)) ? kExitDone : kExitFailed;
 }

@@ -1,121 +1,36 @@
 // Subcommands send-mail and send-to: hand one message to an SMTP relay with
 // postgate.dll, as a host does: initSmtpMail with its own window,
-// ConnectToHost with an envelope file and a message file, then pump
-// messages, show the progress pairs (a bar for the content transfer) until
-// the session's last pair, however long that takes (sessionwait.h), and
+// ConnectToHost with an envelope file and a message file, then follow the
+// session to its last pair, however long that takes (smtpfollow.h), and
 // report what the relay refused from "smtp.bad".
 //
 // Subcommand etrn: asks a server with qflush.dll to deliver the mail it
 // holds for a domain, and waits for the library's worker thread to end,
 // however long that takes (the library reports nothing else).
 #include "commands.h"
+#include "fileutil.h"
 #include "library.h"
+#include "options.h"
+#include "registryports.h"
+#include "report.h"
 #include "sessionwait.h"
+#include "smtpfollow.h"
 
 #include <tlhelp32.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr int kEventBase = WM_USER;  // progress messages: WM_USER + 1023
-
-std::string bar(int percent)
-{
-    const int width = 25;
-    int filled = percent * width / 100;
-    return "[" + std::string(filled, '#') + std::string(width - filled, '.') + "]";
-}
-
-struct SendProgress {
-    bool connected = false;
-    bool contentSent = false;
-    bool notAccepted = false;
-    bool refusals = false;
-    int refusedRecipients = 0;
-
-    // Prints the pair; true when it is the session's last.
-    bool show(int w, int l)
-    {
-        if (w == 0 && l == 1) {
-            connected = true;
-            std::printf("connected\n");
-        } else if (l == 99) {
-            std::printf("\rsending %s %3d%%", bar(w).c_str(), w);
-            if (w == 100)
-                std::printf("\n");
-        } else if (w == 0 && l == 100) {
-            contentSent = true;
-            std::printf("content sent\n");
-        } else if (w == 0 && l == 500) {
-            std::printf("session over\n");
-            return true;
-        } else if (w == 50 && l == 1) {
-            std::printf("greeting accepted, HELO sent\n");
-        } else if (w == 51 && l == 1) {
-            std::printf("sender accepted\n");
-        } else if (w == 52 && l == 1) {
-            std::printf("all recipients sent\n");
-        } else if (w == 52 && l == -1) {
-            refusals = true;
-            ++refusedRecipients;
-            std::printf("a recipient was refused\n");
-        } else if (w == 51 && l == -1) {
-            refusals = true;
-            std::printf("failed: sender refused\n");
-        } else if (w == 50 && l == -1) {
-            std::printf("failed: greeting not accepted\n");
-        } else if (w == -1 && l == 10) {
-            notAccepted = true;
-            std::printf("failed: the relay did not accept the message\n");
-        } else if (w == 0 && l == 10) {
-            std::printf("quit accepted\n");
-        } else if (w == 10 && l == -1) {
-            std::printf("failed: the socket could not be set up\n");
-            return true;
-        } else if (w == 100 && l == -1) {
-            std::printf("failed: %s\n", connected ? "no data for 120 seconds" : "connect failed");
-            return !connected;
-        } else if (w == 101 && l == -1) {
-            std::printf("failed: receive error or connection reset\n");
-        } else {
-            std::printf("progress (%d, %d)\n", w, l);
-        }
-        return false;
-    }
-};
-
-std::string readWhole(const std::string& path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
-bool writeWhole(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 // The records of "smtp.bad": "I said: <command> Mailserver said: <reply>",
 // both ending in CR LF; a reply may hold several lines.
 void printRefusals(const std::string& path)
 {
-    std::string bytes = readWhole(path);
+    std::string bytes;
+    readWholeFile(path, bytes);
     const std::string said = "I said: ";
     const std::string server = " Mailserver said: ";
     std::size_t at = bytes.find(said);
@@ -127,9 +42,7 @@ void printRefusals(const std::string& path)
         std::size_t replyStart = cmdEnd + 2 + server.size();
         std::size_t next = bytes.find("\r\n" + said, replyStart);
         std::size_t replyEnd = next == std::string::npos ? bytes.size() : next + 2;
-        std::string reply = bytes.substr(replyStart, replyEnd - replyStart);
-        while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r'))
-            reply.pop_back();
+        std::string reply = chomp(bytes.substr(replyStart, replyEnd - replyStart));
         std::printf("  refused: %s\n     relay: %s\n", command.c_str(), reply.c_str());
         at = next == std::string::npos ? std::string::npos : next + 2;
     }
@@ -142,11 +55,11 @@ bool isAddress(const std::string& s)
 
 struct SendSettings {
     std::string relay;
-    int port = 25;
-    std::string helo;
-    std::string folder;
+    long port = 25;
+    std::string helo = "localhost";
+    std::string folder = ".";
     std::string logFile;
-    int level = 9;
+    long level = 9;
 };
 
 // The library and the progress window of one or more sessions.
@@ -161,7 +74,7 @@ struct Sender {
     ~Sender()
     {
         // A host may call DestroyIt at any time; it releases nothing.
-        if (auto destroy = dll.get<void __stdcall()>("DestroyIt"))
+        if (auto destroy = dll.get<postgate::DestroyIt>("DestroyIt"))
             destroy();
         if (window)
             DestroyWindow(window);
@@ -169,7 +82,7 @@ struct Sender {
     bool usable() const
     {
         if (!window)
-            std::fprintf(stderr, "tarnwick: cannot create the progress window\n");
+            errorLine("cannot create the progress window");
         return init && connect && window;
     }
 };
@@ -179,41 +92,67 @@ int sendOne(Sender& sender, const SendSettings& s, const std::string& envelope,
 {
     if (!sender.initialised) {
         std::string address = isAddress(s.relay) ? s.relay : "";
-        sender.init(sender.window, kEventBase, s.folder.c_str(), s.relay.c_str(), address.c_str(),
-                    s.logFile.c_str(), s.level, s.port, s.helo.c_str());
+        sender.init(sender.window, contract::kEventBase, s.folder.c_str(), s.relay.c_str(),
+                    address.c_str(), s.logFile.c_str(), static_cast<int>(s.level),
+                    static_cast<int>(s.port), s.helo.c_str());
         sender.initialised = true;
     }
-    HWND window = sender.window;
     int rc = sender.connect(envelope.c_str(), message.c_str());
-    if (rc != 1) {
-        std::fprintf(stderr, "tarnwick: ConnectToHost did not start a session (%d)\n", rc);
-        return 1;
-    }
-    SendProgress progress;
-    waitForLastPair(window, kEventBase, [&](int w, int l) { return progress.show(w, l); });
-    std::fflush(stdout);
-    if (progress.refusals) {
+    if (rc != 1)
+        return failure("ConnectToHost did not start a session (%d)", rc);
+    SmtpWatch watch =
+        followSmtpSession(sender.window, contract::kEventBase, fileSizeOf(message));
+    if (watch.refusals()) {
         std::printf("refusals recorded in %s\\smtp.bad:\n", s.folder.c_str());
         printRefusals(s.folder + "\\smtp.bad");
     }
-    bool delivered = progress.contentSent && !progress.notAccepted;
-    std::printf("%s\n", delivered ? "message accepted by the relay" : "message not delivered");
-    return delivered ? 0 : 1;
+    if (!watch.delivered())
+        return failure("message not delivered; the session log is %s", s.logFile.c_str());
+    std::printf("message accepted by the relay%s\n",
+                watch.refusals() ? " for the recipients it did not refuse" : "");
+    return watch.refusals() ? kExitFailed : kExitDone;
 }
 
-bool parseSettings(const Args& args, SendSettings& s)
+// The settings of either form. The old one lists them all:
+//   <relay> <port> <helo> <folder> <log> <level> then the rest;
+// the named one: <relay> then the rest, with --port, --helo, --folder,
+// --log and --level, -v or -q. Leaves the rest in rest.
+int parseSettings(const char* command, const Args& args, std::size_t oldRest, std::size_t newRest,
+                  bool moreAllowed, SendSettings& s, Args& rest)
 {
-    s.relay = args[0];
-    s.port = std::atoi(args[1].c_str());
-    s.helo = args[2];
-    s.folder = args[3];
-    s.logFile = args[4];
-    s.level = std::atoi(args[5].c_str());
-    if (s.port < 1 || s.port > 65535) {
-        std::fprintf(stderr, "tarnwick: port must be 1 to 65535\n");
-        return false;
+    CommandLine line(args, {{"--port", true}, {"--helo", true}, {"--folder", true},
+                            {"--log", true}, {"--level", true}, {"-v", false}, {"-q", false}});
+    if (!line.error().empty())
+        return usageProblem(command, "%s", line.error().c_str());
+    const Args& p = line.positional();
+    bool old = p.size() >= 2 && !p[1].empty() &&
+               p[1].find_first_not_of("0123456789") == std::string::npos;
+    std::size_t fixed = old ? 6 : 1;
+    std::size_t want = old ? oldRest : newRest;
+    if (p.size() < fixed + want || (!moreAllowed && p.size() > fixed + want))
+        return usageError(command);
+    s.relay = p[0];
+    if (old) {
+        if (line.has("--port") || line.has("--helo") || line.has("--folder") || line.has("--log"))
+            return usageProblem(command, "the long form lists port, helo, folder and log itself");
+        if (!line.number(1, "port", 1, 65535, s.port) || !line.level(p[5], 9, s.level))
+            return usageProblem(command, "%s", line.error().c_str());
+        s.helo = p[2];
+        s.folder = p[3];
+        s.logFile = p[4];
+    } else {
+        if (!line.number("--port", 1, 65535, 25, s.port) || !line.level("", 9, s.level))
+            return usageProblem(command, "%s", line.error().c_str());
+        s.helo = line.value("--helo", s.helo);
+        s.folder = line.value("--folder", s.folder);
+        s.logFile = line.value("--log", s.folder + "\\smtp.log");
     }
-    return true;
+    if (s.helo.empty())
+        return usageProblem(command, "the HELO name must not be empty");
+    if (!isFolder(s.folder))
+        return usageProblem(command, "folder %s does not exist", s.folder.c_str());
+    rest.assign(p.begin() + static_cast<long>(fixed), p.end());
+    return kExitDone;
 }
 
 // The file's text as SMTP content: CR LF line ends, an extra full stop
@@ -243,39 +182,41 @@ std::string angled(const std::string& address)
 
 int cmdSendMail(const Args& args)
 {
-    if (args.size() < 8)
-        return usageError("send-mail");
     SendSettings s;
-    if (!parseSettings(args, s))
-        return 2;
+    Args files;  // the envelope, then the messages
+    if (int rc = parseSettings("send-mail", args, 2, 2, true, s, files))
+        return rc;
+    for (const std::string& f : files) {
+        if (fileSizeOf(f) < 0)
+            return usageProblem("send-mail", "cannot find the file %s", f.c_str());
+    }
     Sender sender;
     if (!sender.usable())
-        return 1;
-    if (args.size() == 8)
-        return sendOne(sender, s, args[6], args[7]);
+        return kExitFailed;
+    if (files.size() == 2)
+        return sendOne(sender, s, files[0], files[1]);
     // Several message files: one session each, one after the other.
     int failed = 0;
-    for (std::size_t i = 7; i < args.size(); ++i) {
-        std::printf("--- %s\n", args[i].c_str());
-        failed += sendOne(sender, s, args[6], args[i]) != 0;
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        std::printf("--- %s (%zu of %zu)\n", files[i].c_str(), i, files.size() - 1);
+        failed += sendOne(sender, s, files[0], files[i]) != 0;
     }
-    std::printf("%zu messages, %d not delivered\n", args.size() - 7, failed);
-    return failed == 0 ? 0 : 1;
+    std::printf("%zu messages, %d not delivered\n", files.size() - 1, failed);
+    return failed == 0 ? kExitDone : kExitFailed;
 }
 
 int cmdSendTo(const Args& args)
 {
-    if (args.size() != 9)
-        return usageError("send-to");
     SendSettings s;
-    if (!parseSettings(args, s))
-        return 2;
-    std::string envelope = angled(args[6]) + "\r\n";
+    Args rest;  // sender, recipients, file
+    if (int rc = parseSettings("send-to", args, 3, 3, false, s, rest))
+        return rc;
+    std::string envelope = angled(rest[0]) + "\r\n";
     std::size_t start = 0;
     int recipients = 0;
-    while (start <= args[7].size()) {
-        std::size_t comma = args[7].find(',', start);
-        std::string r = args[7].substr(start, comma == std::string::npos ? std::string::npos
+    while (start <= rest[1].size()) {
+        std::size_t comma = rest[1].find(',', start);
+        std::string r = rest[1].substr(start, comma == std::string::npos ? std::string::npos
                                                                          : comma - start);
         if (!r.empty()) {
             envelope += angled(r) + "\r\n";
@@ -285,23 +226,20 @@ int cmdSendTo(const Args& args)
             break;
         start = comma + 1;
     }
-    if (recipients == 0) {
-        std::fprintf(stderr, "tarnwick: no recipient given\n");
-        return 2;
-    }
-    std::string text = readWhole(args[8]);
+    if (recipients == 0)
+        return usageProblem("send-to", "no recipient given");
+    std::string text;
+    if (!readWholeFile(rest[2], text))
+        return usageProblem("send-to", "cannot read the message file %s", rest[2].c_str());
     std::string envelopePath = s.folder + "\\outgoing.env";
     std::string messagePath = s.folder + "\\outgoing.msg";
-    if (!writeWhole(envelopePath, envelope) || !writeWhole(messagePath, smtpContent(text))) {
-        std::fprintf(stderr, "tarnwick: cannot write the envelope and message files in %s\n",
-                     s.folder.c_str());
-        return 1;
-    }
+    if (!writeWholeFile(envelopePath, envelope) || !writeWholeFile(messagePath, smtpContent(text)))
+        return failure("cannot write the envelope and message files in %s", s.folder.c_str());
     std::printf("envelope %s (%d recipient%s), message %s\n", envelopePath.c_str(), recipients,
                 recipients == 1 ? "" : "s", messagePath.c_str());
     Sender sender;
     if (!sender.usable())
-        return 1;
+        return kExitFailed;
     return sendOne(sender, s, envelopePath, messagePath);
 }
 
@@ -323,18 +261,6 @@ std::set<DWORD> ownThreads()
     return ids;
 }
 
-bool setSmtpOut(const std::string& value)
-{
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "software\\tarnwick\\ports", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    bool ok = RegSetValueExA(key, "smtp_out", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
-}
-
 }  // namespace
 
 int cmdEtrn(const Args& args)
@@ -342,21 +268,17 @@ int cmdEtrn(const Args& args)
     if (args.size() < 2 || args.size() > 3)
         return usageError("etrn");
     if (args.size() == 3) {
-        int port = std::atoi(args[2].c_str());
-        if (port < 1 || port > 65535 || args[2].find_first_not_of("0123456789") != std::string::npos) {
-            std::fprintf(stderr, "tarnwick: port must be 1 to 65535\n");
-            return 2;
-        }
-        if (!setSmtpOut(args[2])) {
-            std::fprintf(stderr, "tarnwick: cannot write smtp_out\n");
-            return 1;
-        }
-        std::printf("smtp_out = %s\n", args[2].c_str());
+        long port;
+        if (!parseNumber(args[2], 1, 65535, port))
+            return usageProblem("etrn", "port must be a whole number from 1 to 65535, not '%s'",
+                                args[2].c_str());
+        if (!writePortValue(contract::kSmtpPortValue, static_cast<int>(port)))
+            return kExitFailed;
     }
     Library dll("qflush.dll", Library::KeepLoaded);
     auto flush = dll.get<qflush::QFlush>("Q_FLUSH");
     if (!flush)
-        return 1;
+        return kExitFailed;
     std::string address = isAddress(args[0]) ? args[0] : "";
     std::set<DWORD> before = ownThreads();
     flush(args[0].c_str(), address.c_str(), args[1].c_str());
@@ -380,6 +302,7 @@ int cmdEtrn(const Args& args)
         }
         CloseHandle(h);
     }
-    std::printf("session over\n");
-    return 0;
+    // qflush reports neither a refusal nor an acceptance.
+    std::printf("session over (the server's answer is in its own log)\n");
+    return kExitDone;
 }

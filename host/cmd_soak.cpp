@@ -11,14 +11,17 @@
 // with the first sample taken after the first call or message, once the
 // libraries have made what they keep for the process.
 #include "commands.h"
+#include "fileutil.h"
 #include "library.h"
-#include "sessionwait.h"
+#include "options.h"
+#include "popfollow.h"
+#include "report.h"
+#include "smtpfollow.h"
 
 #include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -144,15 +147,25 @@ void printSummary(const std::vector<Sample>& samples)
                 static_cast<unsigned long long>(maxP));
 }
 
+// The optional sampling interval at args[index] (default 1000).
+bool sampleEvery(const char* command, const Args& args, std::size_t index, long& every)
+{
+    every = 1000;
+    if (args.size() <= index || parseNumber(args[index], 1, 1000000000, every))
+        return true;
+    usageProblem(command, "every must be a whole number from 1 up, not '%s'", args[index].c_str());
+    return false;
+}
+
 }  // namespace
 
 int cmdSoakImport(const Args& args)
 {
     if (args.size() < 4 || args.size() > 5)
         return usageError("soak-import");
-    long every = args.size() == 5 ? std::atol(args[4].c_str()) : 1000;
-    if (every < 1)
-        every = 1;
+    long every;
+    if (!sampleEvery("soak-import", args, 4, every))
+        return kExitUsage;
     Library dll("tarn32.dll");
     auto impmail = dll.get<tarn32::ImpMail>("IMPMAIL");
     if (!impmail)
@@ -183,15 +196,15 @@ int cmdSoakPop(const Args& args)
 {
     if (args.size() < 5 || args.size() > 6)
         return usageError("soak-pop");
-    long every = args.size() == 6 ? std::atol(args[5].c_str()) : 1000;
-    if (every < 1)
-        every = 1;
+    long every;
+    if (!sampleEvery("soak-pop", args, 5, every))
+        return kExitUsage;
     Library dll("tarnpop.dll", Library::KeepLoaded);
     auto init = dll.get<tarnpop::InitPopMail>("initPopMail");
     auto get = dll.get<tarnpop::GetPopMail>("getPopMail");
     if (!init || !get)
         return 1;
-    const int base = WM_USER;
+    const int base = contract::kEventBase;
     HWND window = CreateWindowA("STATIC", "tarnwick soak-pop", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
     if (!window)
@@ -199,30 +212,19 @@ int cmdSoakPop(const Args& args)
     init(window, base, args[0].c_str(), "", args[1].c_str(), args[4].c_str(), 1);
     get(args[2].c_str(), args[3].c_str());
     std::vector<Sample> samples;
-    bool ended = false, complete = false, connected = false;
-    long count = 0, retrieved = 0;
-    waitForLastPair(window, base, [&](int w, int l) {
-        if (l == 1) {
-            connected = true;
-        } else if (l == 4) {
-            count = w;
-        } else if (l == 5 && w > 1) {
-            retrieved = w - 1;
-            if (retrieved == 1 || retrieved % every == 0) {
-                samples.push_back(takeSample(retrieved));
-                printSample("after message", samples.back());
-            }
-        } else if (l == 10) {
-            complete = true;
-            retrieved = count;
-        } else if (l == 500 || l == -1000) {
-            ended = true;
+    PopFollowing how;
+    how.show = false;
+    how.onPair = [&](const PopWatch& watch, int w, int l) {
+        if (l == 5 && w > 1 && (w - 1 == 1 || (w - 1) % every == 0)) {
+            samples.push_back(takeSample(w - 1));
+            printSample("after message", samples.back());
         } else if (l == -1) {
             std::printf("failed: (%d, %d)\n", w, l);
-            ended = w == 100 && !connected;  // a failed connect ends without (0, 500)
         }
-        return ended;
-    });
+    };
+    PopWatch watch = followPopSession(window, base, args[0], how);
+    long count = watch.count(), retrieved = watch.finished();
+    bool complete = watch.complete();
     Sleep(200);  // the worker thread leaves the library after its last pair
     DestroyWindow(window);
     samples.push_back(takeSample(retrieved));
@@ -231,38 +233,6 @@ int cmdSoakPop(const Args& args)
     printSummary(samples);
     return complete ? 0 : 1;
 }
-
-namespace {
-
-bool writeFileBytes(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-// How one SMTP session ended, from its progress pairs.
-enum class SessionEnd { Accepted, NotAccepted };
-
-SessionEnd awaitSessionEnd(HWND window, int base)
-{
-    bool connected = false, contentSent = false, refused = false;
-    waitForLastPair(window, base, [&](int w, int l) {
-        if (w == 0 && l == 1)
-            connected = true;
-        else if (w == 0 && l == 100)
-            contentSent = true;
-        else if (l == -1 || (w == -1 && l == 10))
-            refused = true;
-        // A session that never connected ends on its failure pair.
-        return (w == 0 && l == 500) || (w == 10 && l == -1) || (w == 100 && l == -1 && !connected);
-    });
-    return contentSent && !refused ? SessionEnd::Accepted : SessionEnd::NotAccepted;
-}
-
-}  // namespace
 
 // soak-smtp: initSmtpMail once, then `count` sessions one after the other,
 // each with the message file rewritten to carry its number ("Message-ID:
@@ -273,28 +243,35 @@ int cmdSoakSmtp(const Args& args)
     if (args.size() < 7 || args.size() > 8)
         return usageError("soak-smtp");
     const std::string& folder = args[3];
-    long count = std::atol(args[6].c_str());
-    long every = args.size() == 8 ? std::atol(args[7].c_str()) : 1000;
-    if (every < 1)
-        every = 1;
+    long count, port, level, every;
+    if (!parseNumber(args[6], 1, 1000000000, count))
+        return usageProblem("soak-smtp", "count must be a whole number from 1 up, not '%s'",
+                            args[6].c_str());
+    if (!parseNumber(args[1], 1, 65535, port))
+        return usageProblem("soak-smtp", "port must be a whole number from 1 to 65535, not '%s'",
+                            args[1].c_str());
+    if (!parseNumber(args[5], 0, 9, level))
+        return usageProblem("soak-smtp", "level must be a whole number from 0 to 9, not '%s'",
+                            args[5].c_str());
+    if (!sampleEvery("soak-smtp", args, 7, every))
+        return kExitUsage;
     Library dll("postgate.dll", Library::KeepLoaded);
     auto init = dll.get<postgate::InitSmtpMail>("initSmtpMail");
     auto connect = dll.get<postgate::ConnectToHost>("ConnectToHost");
     if (!init || !connect)
         return 1;
-    const int base = WM_USER;
+    const int base = contract::kEventBase;
     HWND window = CreateWindowA("STATIC", "tarnwick soak-smtp", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 GetModuleHandleA(nullptr), nullptr);
     if (!window)
         return 1;
     const std::string envelope = folder + "\\soak.env";
     const std::string message = folder + "\\soak.msg";
-    if (!writeFileBytes(envelope, "<soak@" + args[2] + ">\r\n<sink@sink.test>\r\n")) {
-        std::fprintf(stderr, "tarnwick: cannot write %s\n", envelope.c_str());
-        return 1;
+    if (!writeWholeFile(envelope, "<soak@" + args[2] + ">\r\n<sink@sink.test>\r\n")) {
+        return failure("cannot write %s", envelope.c_str());
     }
     init(window, base, folder.c_str(), args[0].c_str(), args[0].c_str(), args[4].c_str(),
-         std::atoi(args[5].c_str()), std::atoi(args[1].c_str()), args[2].c_str());
+         static_cast<int>(level), static_cast<int>(port), args[2].c_str());
     std::vector<Sample> samples;
     long accepted = 0, notAccepted = 0, refusedCalls = 0;
     for (long i = 0; i < count; ++i) {
@@ -303,8 +280,8 @@ int cmdSoakSmtp(const Args& args)
                       "From: <soak@%s>\r\nTo: <sink@sink.test>\r\nMessage-ID: <soak%ld@%s>\r\n"
                       "Subject: soak %ld\r\n\r\nmarker %ld\r\n",
                       args[2].c_str(), i, args[2].c_str(), i, i);
-        if (!writeFileBytes(message, text)) {
-            std::fprintf(stderr, "tarnwick: cannot write %s\n", message.c_str());
+        if (!writeWholeFile(message, text)) {
+            errorLine("cannot write %s", message.c_str());
             break;
         }
         // The worker leaves the library just after its last pair; a call
@@ -318,8 +295,8 @@ int cmdSoakSmtp(const Args& args)
             std::printf("failed: ConnectToHost gave %d for session %ld\n", rc, i);
             break;
         }
-        SessionEnd end = awaitSessionEnd(window, base);
-        (end == SessionEnd::Accepted ? accepted : notAccepted)++;
+        SmtpWatch end = followSmtpSession(window, base, -1, false);
+        (end.delivered() && !end.refusals() ? accepted : notAccepted)++;
         if (i == 0 || (i + 1) % every == 0) {
             samples.push_back(takeSample(i + 1));
             printSample("after session", samples.back());
@@ -328,7 +305,7 @@ int cmdSoakSmtp(const Args& args)
         }
     }
     Sleep(200);  // the worker thread leaves the library after its last pair
-    if (auto destroy = dll.get<void __stdcall()>("DestroyIt"))
+    if (auto destroy = dll.get<postgate::DestroyIt>("DestroyIt"))
         destroy();
     DestroyWindow(window);
     samples.push_back(takeSample(accepted + notAccepted));

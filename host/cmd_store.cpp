@@ -4,35 +4,23 @@
 // count + 1); extract-body takes the body only; append-message adds a
 // message to an area; attach copies a file into a folder or its "hold".
 #include "commands.h"
+#include "fileutil.h"
 #include "library.h"
 #include "mailindex.h"
+#include "options.h"
+#include "report.h"
 
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 namespace {
 
 constexpr int kTextBufferSize = 32302;  // the largest chunk, its CR and the NUL
-constexpr int kErrorBufferSize = 256;
-
-bool readWholeFile(const std::string& path, std::string& out)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char block[65536];
-    std::size_t n;
-    out.clear();
-    while ((n = std::fread(block, 1, sizeof block, f)) > 0)
-        out.append(block, n);
-    std::fclose(f);
-    return true;
-}
+constexpr int kErrorBufferSize = contract::kErrorBufferSize;
 
 struct ChunkedRead {
     std::string text;          // all chunks, as handed over
@@ -117,10 +105,9 @@ int report(const ChunkedRead& r, const char* outPath, double ms)
     if (outPath) {
         FILE* f = std::fopen(outPath, "wb");
         if (!f || std::fwrite(r.text.data(), 1, r.text.size(), f) != r.text.size()) {
-            std::fprintf(stderr, "tarnwick: cannot write %s\n", outPath);
             if (f)
                 std::fclose(f);
-            return 1;
+            return failure("cannot write %s", outPath);
         }
         std::fclose(f);
     } else {
@@ -141,11 +128,9 @@ int report(const ChunkedRead& r, const char* outPath, double ms)
     std::fprintf(outPath ? stdout : stderr, "-- %zu call%s (results %s), %zu characters, %.1f ms\n",
                  r.results.size(), r.results.size() == 1 ? "" : "s", results.c_str(), r.text.size(),
                  ms);
-    if (!r.ok) {
-        std::fprintf(stderr, "tarnwick: read failed: %s\n", r.error.c_str());
-        return 1;
-    }
-    return 0;
+    if (!r.ok)
+        return failure("read failed: %s", r.error.c_str());
+    return kExitDone;
 }
 
 // "--out FILE" and flags among the arguments after the first `fixed` ones.
@@ -188,10 +173,10 @@ int runRead(const char* exportName, const std::string& store, int area, int offs
     Library dll("tarn32.dll");
     auto read = dll.get<tarn32::Read>(exportName);
     if (!read)
-        return 1;
+        return kExitFailed;
     auto next = dll.get<tarn32::Read>("READMESSAGE");
     if (!next)
-        return 1;
+        return kExitFailed;
     bool body = std::strcmp(exportName, "_EXTRACTMESSAGE@24") == 0;
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
@@ -209,8 +194,14 @@ int cmdReadMessage(const Args& args)
     Options o = parseReadOptions(args, 4);
     if (!o.ok)
         return usageError("read-message");
-    return runRead(o.exportName, args[0], std::atoi(args[1].c_str()), std::atoi(args[2].c_str()),
-                   std::atoi(args[3].c_str()), o.out);
+    CommandLine line({args.begin(), args.begin() + 4}, {});
+    long area, offset, count;
+    if (!line.number(1, "area", 0, 2147483647, area) ||
+        !line.number(2, "offset", 0, 2147483647, offset) ||
+        !line.number(3, "count", 0, 2147483647, count))
+        return usageProblem("read-message", "%s", line.error().c_str());
+    return runRead(o.exportName, args[0], static_cast<int>(area), static_cast<int>(offset),
+                   static_cast<int>(count), o.out);
 }
 
 int cmdReadMail(const Args& args)
@@ -221,18 +212,19 @@ int cmdReadMail(const Args& args)
     if (!o.ok || (std::strcmp(o.exportName, "READMESSAGE") != 0 &&
                   std::strcmp(o.exportName, "_EXTRACTMESSAGE@24") != 0))
         return usageError("read-mail");
+    long n;
+    if (!parseNumber(args[1], 1, 2147483647, n))
+        return usageProblem("read-mail", "record must be a whole number from 1 up, not '%s'",
+                            args[1].c_str());
     std::vector<MailRecord> records = readMailIndex(args[0] + "\\mail.hdr");
-    int n = std::atoi(args[1].c_str());
-    if (n < 1 || n > static_cast<int>(records.size())) {
-        std::fprintf(stderr, "tarnwick: %s\\mail.hdr has %zu records, no record %d\n",
-                     args[0].c_str(), records.size(), n);
-        return 1;
-    }
+    if (n > static_cast<long>(records.size()))
+        return failure("%s\\mail.hdr has %zu records, no record %ld", args[0].c_str(),
+                       records.size(), n);
     const MailRecord& rec = records[n - 1];
     // The importer records the start 0 of the first message in an empty area
     // as 1; any later message starts where the one before it ended.
     long start = n == 1 && rec.start == 1 ? 0 : rec.start;
-    std::fprintf(stderr, "-- record %d: %s, %s, bytes %ld to %ld\n", n, rec.from.c_str(),
+    std::fprintf(stderr, "-- record %ld: %s, %s, bytes %ld to %ld\n", n, rec.from.c_str(),
                  rec.subject.c_str(), start, rec.end);
     return runRead(o.exportName, args[0], 0, static_cast<int>(start),
                    static_cast<int>(rec.end - start), o.out);
@@ -242,36 +234,34 @@ int cmdAppendMessage(const Args& args)
 {
     if (args.size() < 3)
         return usageError("append-message");
-    const char* exportName = "WRITEMESSAGE";
-    int repeat = 1;
-    for (std::size_t i = 3; i < args.size(); ++i) {
-        if (args[i] == "--mform")
-            exportName = "WRITEMFORM";
-        else if (args[i] == "--repeat" && i + 1 < args.size())
-            repeat = std::atoi(args[++i].c_str());
-        else
-            return usageError("append-message");
-    }
+    CommandLine line(args, {{"--mform", false}, {"--repeat", true}});
+    if (!line.error().empty())
+        return usageProblem("append-message", "%s", line.error().c_str());
+    if (line.positional().size() != 3)
+        return usageError("append-message");
+    const char* exportName = line.has("--mform") ? "WRITEMFORM" : "WRITEMESSAGE";
+    long repeat, areaNumber;
+    if (!line.number("--repeat", 1, 1000000, 1, repeat) ||
+        !line.number(1, "area", 0, 2147483647, areaNumber))
+        return usageProblem("append-message", "%s", line.error().c_str());
+    const std::string& file = line.positional()[2];
     std::string text;
-    if (!readWholeFile(args[2], text) || text.find('\0') != std::string::npos) {
-        std::fprintf(stderr, "tarnwick: cannot read %s as a text\n", args[2].c_str());
-        return 1;
-    }
+    if (!readWholeFile(file, text) || text.find('\0') != std::string::npos)
+        return usageProblem("append-message", "<file>: cannot read %s as a text", file.c_str());
     Library dll("tarn32.dll");
     auto write = dll.get<tarn32::Write>(exportName);
     if (!write)
-        return 1;
-    int area = std::atoi(args[1].c_str());
+        return kExitFailed;
+    int area = static_cast<int>(areaNumber);
+    const std::string& store = line.positional()[0];
     int first = 0, start = 0, length = 0;
     char error[kErrorBufferSize] = "";
     LARGE_INTEGER t0;
     QueryPerformanceCounter(&t0);
-    for (int i = 0; i < repeat; ++i) {
-        if (write(args[0].c_str(), area, &start, &length, text.c_str(), error) != 0) {
-            std::printf("%s failed after %d message%s: %s\n", exportName, i, i == 1 ? "" : "s",
-                        error);
-            return 1;
-        }
+    for (long i = 0; i < repeat; ++i) {
+        if (write(store.c_str(), area, &start, &length, text.c_str(), error) != 0)
+            return failure("%s failed after %ld message%s: %s", exportName, i, i == 1 ? "" : "s",
+                           error);
         if (i == 0)
             first = start;
     }
@@ -279,7 +269,7 @@ int cmdAppendMessage(const Args& args)
     if (repeat == 1)
         std::printf("appended to area %d: start offset %d, length %d\n", area, start, length);
     else
-        std::printf("appended %d messages to area %d: first at %d, last at %d, length %d each, "
+        std::printf("appended %ld messages to area %d: first at %d, last at %d, length %d each, "
                     "%.1f ms\n", repeat, area, first, start, length, ms);
     return 0;
 }
@@ -291,13 +281,11 @@ int cmdAttach(const Args& args)
     Library dll("tarn32.dll");
     auto attach = dll.get<tarn32::FileAttach>("FILEATTACH");
     if (!attach)
-        return 1;
+        return kExitFailed;
     int hold = args.size() == 4 ? 1 : 0;
     char error[kErrorBufferSize] = "";
-    if (attach(args[0].c_str(), args[1].c_str(), args[2].c_str(), error, hold) != 0) {
-        std::printf("FILEATTACH failed: %s\n", error);
-        return 1;
-    }
+    if (attach(args[0].c_str(), args[1].c_str(), args[2].c_str(), error, hold) != 0)
+        return failure("FILEATTACH failed: %s", error);
     std::printf("%s %s\\%s%s\n", hold ? "copied to" : "appended to", args[0].c_str(),
                 hold ? "hold\\" : "", args[2].c_str());
     return 0;
@@ -339,14 +327,17 @@ int cmdPlainIo(const Args& args)
         std::string text;
         if (!readWholeFile(args[2], text))
             return 1;
-        int repeat = std::atoi(args[3].c_str());
-        for (int i = 0; i < repeat; ++i) {
+        long repeat;
+        if (!parseNumber(args[3], 0, 1000000, repeat))
+            return usageProblem("plain-io", "n must be a whole number from 0 to 1000000, not '%s'",
+                                args[3].c_str());
+        for (long i = 0; i < repeat; ++i) {
             FILE* f = std::fopen(args[1].c_str(), "ab");
             if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size())
                 return 1;
             std::fclose(f);
         }
-        std::printf("appended %d times %zu bytes, %.1f ms\n", repeat, text.size(), msSince(t0));
+        std::printf("appended %ld times %zu bytes, %.1f ms\n", repeat, text.size(), msSince(t0));
         return 0;
     }
     return usageError("plain-io");

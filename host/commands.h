@@ -2,7 +2,7 @@
 //
 // Each subcommand lives in a cmd_*.cpp file of its own and is listed once in
 // the table of main.cpp. A subcommand gets the arguments after its name and
-// returns the process exit code (0 when the operation succeeded).
+// returns the process exit code of report.h (0 done, 1 failed, 2 usage).
 #pragma once
 
 #include <string>
@@ -12,8 +12,10 @@ using Args = std::vector<std::string>;
 
 struct Command {
     const char* name;
+    const char* group;    // the heading it is listed under in "tarnwick help"
     const char* usage;    // arguments, for the help text
-    const char* summary;  // one line
+    const char* summary;  // one line of at most 60 characters
+    const char* details;  // "tarnwick help NAME": options, defaults, notes
     int (*run)(const Args& args);
 };
 
@@ -64,10 +66,14 @@ int cmdAuto(const Args& args);
 
 // The subcommand of that name in the table of main.cpp, or nullptr.
 const Command* findCommand(const std::string& name);
+// Runs it with its arguments, or prints its help when they ask for it
+// ("--help" or "-h" anywhere); the exit code.
+int runCommand(const Command& command, const Args& args);
 // SMTP sending and ETRN (cmd_smtp.cpp).
 int cmdSendMail(const Args& args);
 int cmdSendTo(const Args& args);
 int cmdEtrn(const Args& args);
 
-// Prints "usage: tarnwick <name> <usage>" to stderr and returns 2.
+// Prints "usage: tarnwick <name> <usage>" and where to find more to
+// stderr, and returns 2.
 int usageError(const char* name);

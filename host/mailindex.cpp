@@ -1,28 +1,9 @@
 #include "mailindex.h"
 
+#include "fileutil.h"
+
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-std::string chomp(const char* line)
-{
-    std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
-        s.pop_back();
-    return s;
-}
-}  // namespace
-
-long fileSizeOf(const std::string& path)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return 0;
-    std::fseek(f, 0, SEEK_END);
-    long n = std::ftell(f);
-    std::fclose(f);
-    return n;
-}
 
 std::vector<MailRecord> readMailIndex(const std::string& path, long fromOffset)
 {

@@ -14,6 +14,3 @@ struct MailRecord {
 // The records that begin at or after byte `fromOffset` of the file (opened in
 // text mode, so the offset is one the file had when seen before).
 std::vector<MailRecord> readMailIndex(const std::string& path, long fromOffset = 0);
-
-// The current size of a file, 0 when missing.
-long fileSizeOf(const std::string& path);

@@ -1,87 +1,219 @@
 // tarnwick.exe: the reference host application. It loads the system's
 // libraries by name, calls their exports as the host contract asks and
 // prints what they did in a form a person can read.
+//
+// The table below is the whole command list: "tarnwick help" prints it by
+// group, "tarnwick help NAME" and "tarnwick NAME --help" one entry.
 #include "commands.h"
+#include "report.h"
 
 #include <cstdio>
 #include <cstring>
 
+#ifndef TARNWICK_VERSION
+#define TARNWICK_VERSION "1.0"
+#endif
+
 namespace {
 
+const char kStore[] = "Store: messages in area files, folders";
+const char kUucp[] = "UUCP mail: import and export";
+const char kNews[] = "News: import and export";
+const char kCodecs[] = "Codecs: MIME, quoted-printable, code page 850, UU";
+const char kNetwork[] = "Network: POP3, SMTP, ETRN";
+const char kDialUp[] = "Dial-up";
+const char kService[] = "Service";
+const char kTools[] = "Measuring tools (benchmarks and soak runs, not for everyday use)";
+
+const char* const kGroups[] = {kStore, kUucp, kNews, kCodecs, kNetwork, kDialUp, kService, kTools};
+
+#define LEVEL_NOTE(def)                                                                    \
+    "  --level N      the library log level, 0 to 9 (default " def "); -v is 9, -q 1;\n" \
+    "                 the old form takes the level as its last word\n"
+
 const Command kCommands[] = {
-    {"mkdir", "<folder>", "create one folder (GENDIR)", cmdMakeFolder},
-    {"chkdir", "<folder>", "check a folder by entering it (CHKDIR)", cmdCheckFolder},
-    {"find", "<folder> <pattern>", "first entry matching a wildcard (FIND_FILE)", cmdFindFile},
-    {"rename", "<old> <new>", "rename a file, never replacing one (FILERENAME)", cmdRename},
-    {"import-mail", "<inbound> <work> <system1> <system2> [level]",
-     "import UUCP mail jobs until none is left (IMPMAIL), list the new records", cmdImportMail},
-    {"read-message", "<store> <area> <offset> <count> [--news|--mapi|--body] [--out file]",
-     "read a stored message whole, chunk by chunk (READMESSAGE, READNEWS, READMAPIMSG, "
-     "_EXTRACTMESSAGE@24)", cmdReadMessage},
-    {"read-mail", "<work> <record> [--body] [--out file]",
-     "read the message of a mail.hdr record (READMESSAGE, or its body by _EXTRACTMESSAGE@24)",
+    // Store.
+    {"read-mail", kStore, "<work> <record> [--body] [--out FILE]",
+     "read the message of a mail.hdr record",
+     "  <record>       the record's number in <work>\\mail.hdr, from 1\n"
+     "  --body         the body only (_EXTRACTMESSAGE@24), else the whole message\n"
+     "                 (READMESSAGE)\n"
+     "  --out FILE     write the text to FILE instead of standard output\n",
      cmdReadMail},
-    {"append-message", "<store> <area> <file> [--mform] [--repeat n]",
-     "append a text file to an area and show its offsets (WRITEMESSAGE, WRITEMFORM)",
+    {"read-message", kStore, "<store> <area> <offset> <count> [options]",
+     "read a stored message chunk by chunk",
+     "  <area> <offset> <count>  whole numbers, 0 or more\n"
+     "  --news, --mapi, --body   READNEWS, READMAPIMSG or _EXTRACTMESSAGE@24 instead\n"
+     "                           of READMESSAGE\n"
+     "  --out FILE     write the text to FILE instead of standard output\n",
+     cmdReadMessage},
+    {"append-message", kStore, "<store> <area> <file> [--mform] [--repeat N]",
+     "append a text file to an area, show its offsets",
+     "  --mform        WRITEMFORM instead of WRITEMESSAGE\n"
+     "  --repeat N     append N times (default 1, at most 1000000)\n",
      cmdAppendMessage},
-    {"attach", "<folder> <source> <target> [--hold]",
-     "append a file to folder\\target, or copy it to folder\\hold\\target (FILEATTACH)", cmdAttach},
-    {"prepare-mail", "<outbound> <header-file> <body-file> [more-text-file]",
-     "build rmail.z: header text and body (GENUUCP), more text appended (WRITEUUCP)",
+    {"attach", kStore, "<folder> <source> <target> [--hold]",
+     "append a file to folder\\target (or copy into hold)",
+     "  --hold         copy to <folder>\\hold\\<target> instead (FILEATTACH)\n", cmdAttach},
+    {"mkdir", kStore, "<folder>", "create one folder (GENDIR)", "", cmdMakeFolder},
+    {"chkdir", kStore, "<folder>", "check a folder by entering it (CHKDIR)", "", cmdCheckFolder},
+    {"find", kStore, "<folder> <pattern>", "first entry matching a wildcard (FIND_FILE)", "",
+     cmdFindFile},
+    {"rename", kStore, "<old> <new>", "rename a file, never replacing one (FILERENAME)", "",
+     cmdRename},
+    // UUCP mail.
+    {"import-mail", kUucp, "<inbound> <work> <system1> <system2> [-v|-q]",
+     "import received UUCP mail jobs, list the new records",
+     "  Calls IMPMAIL until it returns -1 and lists the records it added to\n"
+     "  <work>\\mail.hdr. Fails (1) when mail jobs (*.x) stay in <inbound>.\n" LEVEL_NOTE("5"),
+     cmdImportMail},
+    {"prepare-mail", kUucp, "<outbound> <header-file> <body-file> [more-file]",
+     "build rmail.z from header text and a body",
+     "  GENUUCP writes <outbound>\\rmail.z from the header text and the body file;\n"
+     "  WRITEUUCP appends the more-file (text). Refused while rmail.z exists.\n",
      cmdPrepareMail},
-    {"export-mail", "<outbound> <work> <recipients> <system> <sender> [level]",
-     "queue rmail.z as a UUCP mail job (EXPMAIL) and list the job files", cmdExportMail},
-    {"plain-io", "read <file> <copy> | append <file> <text-file> <n>",
-     "the benchmarks' baseline: the same bytes by plain C runtime reads and writes", cmdPlainIo},
-    {"fetch-pop", "<folder> <host> <address|-> <user> <password> <log> [level]",
-     "fetch and delete a POP3 mailbox into numbered files (initPopMail, getPopMail)", cmdFetchPop},
-    {"soak-import", "<inbound> <work> <system1> <system2> [every]",
-     "IMPMAIL until none is left, handle count and memory every n calls", cmdSoakImport},
-    {"soak-pop", "<folder> <address> <user> <password> <log> [every]",
-     "one POP3 session, handle count and memory every n messages", cmdSoakPop},
-    {"soak-smtp", "<address> <port> <helo-domain> <folder> <log> <level> <count> [every]",
-     "count SMTP sessions of one numbered message each, handle count and memory every n",
-     cmdSoakSmtp},
-    {"pop-port", "[port]", "store or show the POP3 port tarnpop reads (registry pop_out)",
-     cmdPopPort},
-    {"mime-decode", "<message> <out>", "decode the message's attachment into out (MIMEDECODE)",
-     cmdMimeDecode},
-    {"mime-attach", "<file> <out> <name>", "write file as a base64 attachment part (MIMEENCODE)",
-     cmdMimeAttach},
-    {"qp-encode", "<file>", "turn a text file into quoted-printable in place (WRITEQUOTED)", cmdQuote},
-    {"iso-to-850", "<in> <out>", "Latin-1 quoted-printable text to code page 850 (DECODE_ISO)",
+    {"export-mail", kUucp, "<outbound> <work> <rcpts> <system> <sender> [-v|-q]",
+     "queue rmail.z as a UUCP mail job (EXPMAIL)",
+     "  <rcpts>        the recipients, separated by blanks, in one argument\n" LEVEL_NOTE("2"),
+     cmdExportMail},
+    // News.
+    {"import-news", kNews, "<inbound> <work> <system1> <system2> [options]",
+     "import UUCP news batches, list each batch's records",
+     "  --bits N       compressed batches: 9 to 16 bits (default 0: plain);\n"
+     "                 the old form takes it after <system2>\n" LEVEL_NOTE("5"),
+     cmdImportNews},
+    {"export-news", kNews, "<outbound> <work> <system> <count> [options]",
+     "queue the outbound news batch as a UUCP job",
+     "  <count>        the number of articles in the batch\n"
+     "  --bits N       compress with 9 to 16 bits (default 0: plain)\n" LEVEL_NOTE("5"),
+     cmdExportNews},
+    // Codecs.
+    {"mime-decode", kCodecs, "<message> <out>", "decode a message's attachment (MIMEDECODE)",
+     "  Fails (1) when the message holds no attachment to keep.\n", cmdMimeDecode},
+    {"mime-attach", kCodecs, "<file> <out> <name>", "write a file as a base64 part (MIMEENCODE)",
+     "", cmdMimeAttach},
+    {"qp-encode", kCodecs, "<file>", "make a text file quoted-printable in place", "", cmdQuote},
+    {"iso-to-850", kCodecs, "<in> <out>", "Latin-1 quoted-printable to code page 850", "",
      cmdIsoTo850},
-    {"uucode", "<in> [out|-] [begin|-] [countdir] [maxKB]",
-     "UU-encode into parts, or decode .enc/.uue/.xxe (_UUENCODE@20)", cmdUuCode},
-    {"import-news", "<inbound> <work> <system1> <system2> [bits] [level]",
-     "import UUCP news batches one call each (IMPNEWS), list each batch's records", cmdImportNews},
-    {"export-news", "<outbound> <work> <system> <count> [bits] [level]",
-     "queue the outbound news batch as a UUCP news job (EXPNEWS)", cmdExportNews},
-    {"dial", "<entry> [<user> <password>] [seconds]",
-     "dial a phone-book entry (TARNDIAL), show its progress until connected", cmdDial},
-    {"hangup", "", "hang up the connection of the last dial (TARNHANGUP)", cmdHangUp},
-    {"dial-status", "", "state of the connection of the last dial (TarnGetConnectStatus)",
-     cmdDialStatus},
-    {"dial-params", "<entry>", "stored user name and password of an entry (TarnGetDialParams)",
-     cmdDialParams},
-    {"AUTO", "", "run unattended: the window \"roziradedeze39\", the work of tarnwick.auto",
-     cmdAuto},
-    {"send-mail", "<relay> <port> <helo-domain> <folder> <log> <level> <envelope> <message>...",
-     "send each message by SMTP (postgate), one session each; report refusals from smtp.bad",
+    {"uucode", kCodecs, "<in> [out|-] [begin|-] [countdir] [maxKB]",
+     "UU-encode into parts, or decode .enc/.uue/.xxe",
+     "  An input ending in .enc, .uue or .xxe is decoded (into out, or the name\n"
+     "  its begin line gives); any other is encoded into parts of at most maxKB\n"
+     "  (default 0: one part) named after out. '-' leaves a place empty.\n",
+     cmdUuCode},
+    // Network.
+    {"fetch-pop", kNetwork,
+     "<folder> <host> --user NAME --password-env VAR [...]",
+     "fetch and delete a POP3 mailbox into numbered files",
+     "  --user NAME    the mailbox's user name\n"
+     "  --password-env VAR     the password from the environment variable VAR,\n"
+     "  --password-file FILE   or from the first line of FILE\n"
+     "  --address A    connect to this address instead of looking up <host>\n"
+     "  --log FILE     the session log (default <folder>\\pop.log)\n" LEVEL_NOTE("9")
+     "  The port is the registry value pop_out (see pop-port; default 110).\n"
+     "  Messages are kept in <folder>\\received, unfinished ones in incomplete.\n"
+     "  Old form: <folder> <host> <address|-> <user> <password> <log> [level]\n",
+     cmdFetchPop},
+    {"pop-port", kNetwork, "[port]", "store or show the POP3 port (registry pop_out)",
+     "  Writes HKEY_LOCAL_MACHINE\\software\\tarnwick\\ports, value pop_out: it stays\n"
+     "  for every later fetch until written again.\n",
+     cmdPopPort},
+    {"send-mail", kNetwork, "<relay> <envelope> <message>... [options]",
+     "send each message by SMTP, report refusals",
+     "  <envelope>     the sender line and one line per recipient, <angled>\n"
+     "  --port N       the relay's port (default 25)\n"
+     "  --helo NAME    the name given in HELO (default localhost)\n"
+     "  --folder F     where smtp.bad records refusals (default .)\n"
+     "  --log FILE     the session log (default <folder>\\smtp.log)\n" LEVEL_NOTE("9")
+     "  Fails (1) when a message was not delivered or a recipient was refused.\n"
+     "  Old form: <relay> <port> <helo> <folder> <log> <level> <envelope>\n"
+     "            <message>...\n",
      cmdSendMail},
-    {"send-to", "<relay> <port> <helo-domain> <folder> <log> <level> <sender> <rcpt,...> <file>",
-     "build the envelope and message files in <folder> from a text file and send them",
+    {"send-to", kNetwork, "<relay> <sender> <rcpt,...> <file> [options]",
+     "send a text file to recipients by SMTP",
+     "  Builds outgoing.env and outgoing.msg in the folder from the text file and\n"
+     "  sends them; the options are those of send-mail.\n"
+     "  Old form: <relay> <port> <helo> <folder> <log> <level> <sender> <rcpt,...>\n"
+     "            <file>\n",
      cmdSendTo},
-    {"etrn", "<server> <domain> [port]",
-     "ask a server to deliver the mail queued for a domain (qflush); port is stored in smtp_out",
+    {"etrn", kNetwork, "<server> <domain> [port]",
+     "ask a server to deliver the mail queued for a domain",
+     "  [port]         stored first in the registry value smtp_out (it stays for\n"
+     "                 later runs); without it the stored port is used (default 25)\n"
+     "  The library reports nothing back: 0 means the request was made, not that\n"
+     "  the server accepted it (its own log says that).\n",
      cmdEtrn},
+    // Dial-up.
+    {"dial", kDialUp, "<entry> [<user> <password>] [seconds] [options]",
+     "dial a phone-book entry and follow it until connected",
+     "  --user NAME            the user name (default: the entry's stored one)\n"
+     "  --password-env VAR     the password from the environment variable VAR\n"
+     "  --password-file FILE   the password from the first line of FILE\n"
+     "  --wait SECONDS         how long to wait for the connection (default 60)\n"
+     "  User name and password are at most 256 characters each.\n"
+     "  The connection belongs to this process: hangup and dial-status in a later\n"
+     "  tarnwick call do not see it. In tarnwick.auto, steps of one AUTO run do.\n",
+     cmdDial},
+    {"hangup", kDialUp, "", "hang up this process's dial (only useful in AUTO)",
+     "  Acts on the connection dialled earlier in the same process: a step after\n"
+     "  a dial step of tarnwick AUTO. A separate tarnwick call has dialled nothing.\n",
+     cmdHangUp},
+    {"dial-status", kDialUp, "", "state of this process's dial (only useful in AUTO)",
+     "  As hangup: the connection of a dial earlier in the same process.\n", cmdDialStatus},
+    {"dial-params", kDialUp, "<entry>", "stored user name of an entry, password kept hidden", "",
+     cmdDialParams},
+    // Service.
+    {"AUTO", kService, "", "run the steps of tarnwick.auto unattended",
+     "  Keeps the window \"roziradedeze39\" open, runs the steps of tarnwick.auto\n"
+     "  in the folder of tarnwick.exe (one subcommand per line; every N, pause N\n"
+     "  and quit besides), logs to tarnwick.log there (passwords masked), and\n"
+     "  closes after the messages 1024 and 1023 (tarnsvc sends them on stop).\n",
+     cmdAuto},
+    // Measuring tools.
+    {"plain-io", kTools, "read <file> <copy> | append <file> <text-file> <n>",
+     "baseline: the same bytes by plain C runtime calls", "", cmdPlainIo},
+    {"soak-import", kTools, "<inbound> <work> <system1> <system2> [every]",
+     "IMPMAIL to the end, handles and memory every n calls", "", cmdSoakImport},
+    {"soak-pop", kTools, "<folder> <address> <user> <password> <log> [every]",
+     "one POP3 session, handles and memory every n messages", "", cmdSoakPop},
+    {"soak-smtp", kTools, "<addr> <port> <helo> <folder> <log> <lvl> <count> [n]",
+     "count SMTP sessions, handles and memory every n", "", cmdSoakSmtp},
 };
 
-void printHelp()
+const char kExitCodes[] =
+    "exit codes: 0 done, 1 the operation failed, 2 usage (bad or missing argument)\n";
+
+void printHelp(FILE* to)
 {
-    std::printf("usage: tarnwick <command> [arguments]\n\ncommands:\n");
-    for (const Command& c : kCommands)
-        std::printf("  %-12s %s\n  %-12s   %s\n", c.name, c.usage, "", c.summary);
+    std::fprintf(to,
+                 "usage: tarnwick COMMAND [ARGUMENTS]\n"
+                 "       tarnwick help COMMAND    (or tarnwick COMMAND --help)\n"
+                 "       tarnwick --version\n");
+    for (const char* group : kGroups) {
+        std::fprintf(to, "\n%s\n", group);
+        for (const Command& c : kCommands) {
+            if (c.group == group)
+                std::fprintf(to, "  %-15s %s\n", c.name, c.summary);
+        }
+    }
+    std::fprintf(to, "\n%s", kExitCodes);
+}
+
+void printCommandHelp(const Command& c)
+{
+    std::printf("usage: tarnwick %s %s\n\n%s\n", c.name, c.usage, c.summary);
+    if (*c.details)
+        std::printf("\n%s", c.details);
+    std::printf("\n%s", kExitCodes);
+}
+
+bool asksForHelp(const Args& args)
+{
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h")
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -95,26 +227,52 @@ const Command* findCommand(const std::string& name)
     return nullptr;
 }
 
+int runCommand(const Command& c, const Args& args)
+{
+    // Asked anywhere in the list, so that no folder or file is ever named
+    // "--help".
+    if (asksForHelp(args)) {
+        printCommandHelp(c);
+        return kExitDone;
+    }
+    return c.run(args);
+}
+
 int usageError(const char* name)
 {
-    for (const Command& c : kCommands) {
-        if (std::strcmp(c.name, name) == 0)
-            std::fprintf(stderr, "usage: tarnwick %s %s\n", c.name, c.usage);
-    }
-    return 2;
+    if (const Command* c = findCommand(name))
+        std::fprintf(stderr, "usage: tarnwick %s %s\n       (tarnwick help %s says more)\n",
+                     c->name, c->usage, c->name);
+    return kExitUsage;
 }
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "--help") == 0) {
-        printHelp();
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        printHelp(stderr);
+        return kExitUsage;
     }
-    for (const Command& c : kCommands) {
-        if (std::strcmp(c.name, argv[1]) == 0)
-            return c.run(Args(argv + 2, argv + argc));
+    std::string first = argv[1];
+    if (first == "--version" || first == "version") {
+        std::printf("tarnwick %s (%s build)\n", TARNWICK_VERSION,
+                    sizeof(void*) == 8 ? "64-bit" : "32-bit");
+        return kExitDone;
     }
-    std::fprintf(stderr, "tarnwick: unknown command '%s'\n", argv[1]);
-    printHelp();
-    return 2;
+    if (first == "help" || first == "--help" || first == "-h") {
+        if (argc == 2) {
+            printHelp(stdout);
+            return kExitDone;
+        }
+        const Command* c = findCommand(argv[2]);
+        if (!c) {
+            errorLine("no command '%s'; tarnwick help lists them", argv[2]);
+            return kExitUsage;
+        }
+        printCommandHelp(*c);
+        return kExitDone;
+    }
+    if (const Command* c = findCommand(first))
+        return runCommand(*c, Args(argv + 2, argv + argc));
+    errorLine("unknown command '%s'; tarnwick help lists the commands", first.c_str());
+    return kExitUsage;
 }

@@ -1,17 +1,9 @@
 #include "newsindex.h"
 
+#include "fileutil.h"
+
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-std::string chomp(const char* line)
-{
-    std::string s(line);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r'))
-        s.pop_back();
-    return s;
-}
-}  // namespace
 
 std::vector<NewsRecord> readNewsIndex(const std::string& path)
 {

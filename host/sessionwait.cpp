@@ -10,7 +10,8 @@ DWORD waitNoticeMs()
     return ms >= 1 ? static_cast<DWORD>(ms) : 30000;
 }
 
-void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, int)>& show)
+void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, int)>& show,
+                     const std::function<void()>& idle)
 {
     const DWORD notice = waitNoticeMs();
     const UINT progress = static_cast<UINT>(eventBase + 1023);
@@ -29,6 +30,8 @@ void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, i
                 DispatchMessageA(&msg);
             }
         }
+        if (idle)
+            idle();
         DWORD quiet = GetTickCount() - last;
         if (quiet / notice > noticed) {
             noticed = quiet / notice;

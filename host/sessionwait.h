@@ -19,5 +19,8 @@ DWORD waitNoticeMs();
 // Pumps the calling thread's messages until show(wParam, lParam) returns
 // true for a message eventBase + 1023 to window. Other messages are
 // dispatched. Prints "waiting for the session: no progress for N s" after
-// each notice interval without a pair.
-void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, int)>& show);
+// each notice interval without a pair. idle, when given, runs after each
+// round of messages (at least every 200 ms), for a display that changes
+// between pairs.
+void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, int)>& show,
+                     const std::function<void()>& idle = nullptr);

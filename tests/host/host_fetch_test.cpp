@@ -244,6 +244,55 @@ TEST_F(HostFetchTest, ASlowSessionIsWaitedForAndNotDoubled)
               (std::vector<std::string>{"first\r\nline\r\n", "next\r\n"}));
 }
 
+// The named form keeps the password out of the argument list, and the
+// progress is shown as message n of N with its bytes.
+TEST_F(HostFetchTest, TheNamedFormTakesThePasswordFromAFileOrTheEnvironment)
+{
+    std::string folder = dir.subdir("pop");
+    testsupport::writeFile(dir.file("pass.txt"), "secret\r\n");
+    SetEnvironmentVariableA("TARN_TEST_POP_PASSWORD", "secret");
+    for (const char* source : {"--password-file pass.txt", "--password-env TARN_TEST_POP_PASSWORD"}) {
+        SCOPED_TRACE(source);
+        ScriptServer server(oneMessage("hello\r\n"));
+        popOut.set(server.port());
+        ProgramRun run = runCapturing(host() + " fetch-pop " + folder +
+                                          " localhost --address 127.0.0.1 --user joe -v " + source,
+                                      dir.path());
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        EXPECT_EQ(server.received(), kOneSession);
+        EXPECT_NE(run.output.find("message 1 of 1: 7 B"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find("1 message kept in"), std::string::npos) << run.output;
+        EXPECT_TRUE(testsupport::fileExists(folder + "\\pop.log"));  // the default log
+    }
+    SetEnvironmentVariableA("TARN_TEST_POP_PASSWORD", nullptr);
+}
+
+// AUTO's log is a file: no password in its step lines, and the progress as
+// plain lines, never a carriage return without its line feed.
+TEST_F(HostFetchTest, AutoMasksThePasswordAndLogsPlainProgressLines)
+{
+    std::string folder = dir.subdir("pop");
+    ScriptServer server(oneMessage("hello\r\n"));
+    testsupport::writeFile(dir.file("tarnwick.auto"),
+                           "pop-port " + std::to_string(server.port()) + "\n"
+                           "fetch-pop " + folder + " localhost 127.0.0.1 joe secret " + folder +
+                               "\\pop.log 9\n"
+                           "quit\n");
+    BackgroundProgram auto_(host() + " AUTO");
+    ASSERT_TRUE(auto_.started());
+    ASSERT_TRUE(auto_.waitEnd(60000)) << log();
+    EXPECT_EQ(server.received(), kOneSession);
+    std::string text = log();
+    EXPECT_NE(text.find("127.0.0.1 joe ***** "), std::string::npos) << text;
+    EXPECT_EQ(text.find("secret"), std::string::npos) << text;
+    EXPECT_NE(text.find("message 1 of 1: 7 B"), std::string::npos) << text;
+    EXPECT_NE(text.find("written to HKLM\\software\\tarnwick\\ports"),
+              std::string::npos) << text;
+    for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1))
+        ASSERT_EQ(text[at + 1], '\n') << "a bare carriage return at " << at << ":\n" << text;
+}
+
 TEST_F(HostFetchTest, SecondAutoIsRefusedWhileTheWindowExists)
 {
     BackgroundProgram first(host() + " AUTO");

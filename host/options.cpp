@@ -19,7 +19,7 @@ bool parseNumber(const std::string& text, long min, long max, long& value)
 }
 
 CommandLine::CommandLine(const std::vector<std::string>& args,
-                         std::initializer_list<OptionSpec> known)
+                         std::initializer_list<KnownOption> known)
 {
     bool optionsEnd = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -41,28 +41,28 @@ CommandLine::CommandLine(const std::vector<std::string>& args,
             name = a.substr(0, eq);
             value = a.substr(eq + 1);
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& k : known) {
+        const KnownOption* option = nullptr;
+        for (const KnownOption& k : known) {
             if (name == k.name)
-                spec = &k;
+                option = &k;
         }
-        if (!spec && a[1] != '-') {
+        if (!option && a[1] != '-') {
             // "-x" that is no flag of this command: an argument such as a
             // password that begins with a dash.
             positional_.push_back(a);
             continue;
         }
-        if (!spec) {
+        if (!option) {
             fail("unknown option " + name);
             continue;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (option->takesValue && !inlineValue) {
             if (i + 1 >= args.size()) {
                 fail(name + " needs a value");
                 continue;
             }
             value = args[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!option->takesValue && inlineValue) {
             fail(name + " takes no value");
             continue;
         }

@@ -14,7 +14,7 @@
 constexpr int kLevelVerbose = 9;  // -v
 constexpr int kLevelQuiet = 1;    // -q
 
-struct OptionSpec {
+struct KnownOption {
     const char* name;  // "--port", "--hold", "-v"
     bool takesValue;
 };
@@ -27,7 +27,7 @@ public:
     // Splits args by the known options; "--" ends the options. An unknown
     // "--name", or an option without its value, makes error() non-empty; an
     // unknown "-x" counts as a positional argument.
-    CommandLine(const std::vector<std::string>& args, std::initializer_list<OptionSpec> known);
+    CommandLine(const std::vector<std::string>& args, std::initializer_list<KnownOption> known);
 
     const std::vector<std::string>& positional() const { return positional_; }
     // The first problem found ("unknown option --x"), empty when none.

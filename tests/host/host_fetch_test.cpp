@@ -3,6 +3,7 @@
 // of an earlier session are in the folder, the wait for a slow session, and
 // the refusal of a second AUTO while the first one's window exists.
 #include "childprocess.h"
+#include "portsetting.h"
 #include "scriptserver.h"
 #include "testdir.h"
 
@@ -44,39 +45,8 @@ Steps oneMessage(const std::string& lines)
 const char kOneSession[] = "USER joe\r\nPASS secret\r\nSTAT\r\nRETR 1\r\nDELE 1\r\nQUIT\r\n";
 
 // The registry value pop_out that tarnpop reads, restored afterwards.
-class PopOut {
-public:
-    PopOut()
-    {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "software\\tarnwick\\ports", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        char old[64];
-        DWORD size = sizeof old;
-        had_ = RegQueryValueExA(key_, "pop_out", nullptr, nullptr, reinterpret_cast<BYTE*>(old),
-                                &size) == ERROR_SUCCESS;
-        if (had_)
-            old_.assign(old, size);
-    }
-    ~PopOut()
-    {
-        if (had_)
-            RegSetValueExA(key_, "pop_out", 0, REG_SZ, reinterpret_cast<const BYTE*>(old_.data()),
-                           static_cast<DWORD>(old_.size()));
-        else
-            RegDeleteValueA(key_, "pop_out");
-        RegCloseKey(key_);
-    }
-    void set(int port)
-    {
-        std::string text = std::to_string(port);
-        RegSetValueExA(key_, "pop_out", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1));
-    }
-
-private:
-    HKEY key_ = nullptr;
-    bool had_ = false;
-    std::string old_;
+struct PopOut : testsupport::PortSetting {
+    PopOut() : PortSetting("pop_out") {}
 };
 
 class HostFetchTest : public ::testing::Test {

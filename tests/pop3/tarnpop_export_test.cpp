@@ -3,6 +3,7 @@
 // the library's own worker thread, and the refusals while a session runs.
 #include "dll.h"
 #include "imagecheck.h"
+#include "portsetting.h"
 #include "stdcallprobe.h"
 #include "scriptserver.h"
 #include "sessionharness.h"
@@ -40,39 +41,9 @@ TEST(TarnpopExports, NamesOrdinalsAndImports)
         EXPECT_EQ(dll.procAddress(e.first.c_str()), dll.procAddress(e.second)) << e.first;
 }
 
-// The registry value pop_out, restored afterwards.
-class PopOut {
-public:
-    PopOut()
-    {
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "software\\tarnwick\\ports", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key_, nullptr);
-        char old[64];
-        DWORD size = sizeof old;
-        had_ = RegQueryValueExA(key_, "pop_out", nullptr, nullptr, reinterpret_cast<BYTE*>(old),
-                                &size) == ERROR_SUCCESS;
-        if (had_)
-            old_.assign(old, size);
-    }
-    ~PopOut()
-    {
-        if (had_)
-            RegSetValueExA(key_, "pop_out", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(old_.data()), static_cast<DWORD>(old_.size()));
-        else
-            RegDeleteValueA(key_, "pop_out");
-        RegCloseKey(key_);
-    }
-    void set(const std::string& text)
-    {
-        RegSetValueExA(key_, "pop_out", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1));
-    }
-
-private:
-    HKEY key_ = nullptr;
-    bool had_ = false;
-    std::string old_;
+// The registry value pop_out that tarnpop reads, restored afterwards.
+struct PopOut : testsupport::PortSetting {
+    PopOut() : PortSetting("pop_out") {}
 };
 
 struct Library {

@@ -137,8 +137,7 @@ int cmdFetchPop(const Args& args)
     }
     // A message the server refused to send has no file: it stays on the
     // server and comes again next session.
-    int endedAt = progress.complete() ? progress.current() : progress.current() - 1;
-    for (int n = 1; n <= endedAt; ++n) {
+    for (int n = 1; n <= progress.finished(); ++n) {
         bool hasFile = false;
         for (const KeptFile& k : kept)
             hasFile = hasFile || k.number == n;

@@ -3,9 +3,9 @@
 // of an earlier session are in the folder, the wait for a slow session, and
 // the refusal of a second AUTO while the first one's window exists.
 #include "childprocess.h"
-#include "portsetting.h"
 #include "scriptserver.h"
 #include "testdir.h"
+#include "testportsetting.h"
 
 #include <gtest/gtest.h>
 

@@ -3,11 +3,11 @@
 // the library's own worker thread, and the refusals while a session runs.
 #include "dll.h"
 #include "imagecheck.h"
-#include "portsetting.h"
 #include "stdcallprobe.h"
 #include "scriptserver.h"
 #include "sessionharness.h"
 #include "testdir.h"
+#include "testportsetting.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-// A port value of HKEY_LOCAL_MACHINE\software\tarnwick\ports ("pop_out",
+// For tests: a port value of HKEY_LOCAL_MACHINE\software\tarnwick\ports ("pop_out",
 // "smtp_out") that a test sets; the value it had before, or its absence,
 // is restored when the test ends.
 #pragma once

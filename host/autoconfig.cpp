@@ -103,18 +103,18 @@ AutoConfig parseAutoConfig(const std::string& text)
 namespace {
 
 // Where a subcommand's argument list holds the password: its index among
-// the positional arguments, and the positional counts of the forms that
-// have one.
+// the positional arguments. A list that reaches that place is masked there
+// even when it is not a valid form: the step fails, but its log line must
+// not show the password.
 struct PasswordPlace {
     const char* command;
     std::size_t index;
-    std::size_t minCount, maxCount;
 };
 
 const PasswordPlace kPasswordPlaces[] = {
-    {"fetch-pop", 4, 6, 7},  // <folder> <host> <address|-> <user> <password> <log> [level]
-    {"soak-pop", 3, 5, 6},   // <folder> <address> <user> <password> <log> [every]
-    {"dial", 2, 3, 4},       // <entry> <user> <password> [seconds]
+    {"fetch-pop", 4},  // <folder> <host> <address|-> <user> <password> <log> [level]
+    {"soak-pop", 3},   // <folder> <address> <user> <password> <log> [every]
+    {"dial", 2},       // <entry> <user> <password> [seconds]
 };
 
 // Options that take a value, so that the value is not counted as a
@@ -152,7 +152,7 @@ std::string stepForLog(const std::vector<std::string>& words)
             }
             positional.push_back(i);
         }
-        if (positional.size() >= place->minCount && positional.size() <= place->maxCount)
+        if (positional.size() > place->index)
             shown[positional[place->index]] = "*****";
     }
     std::string s;

@@ -241,7 +241,9 @@ int cmdAuto(const Args& args)
     if (!std::freopen(logPath.c_str(), "a", stdout))
         return 1;
     std::freopen(logPath.c_str(), "a", stderr);
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    // Every AUTO line and status line flushes, and error lines flush
+    // standard output first: buffered, a line is one write to the log.
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     std::setvbuf(stderr, nullptr, _IONBF, 0);
     InitializeCriticalSection(&logLock);
     logLine("started (process %lu)", static_cast<unsigned long>(GetCurrentProcessId()));

@@ -85,7 +85,6 @@ int cmdImportNews(const Args& args)
                 batches == 1 ? "" : "es", result,
                 result == 1 ? "nothing more to import" : "an error stopped the import");
     std::fflush(stdout);
-    std::setvbuf(stdout, nullptr, _IONBF, 0);
     return result == -1 ? kExitFailed : kExitDone;
 }
 

@@ -125,6 +125,7 @@ int report(const ChunkedRead& r, const char* outPath, double ms)
         }
         results += (results.empty() ? "" : " ") + std::to_string(r.results[i]);
     }
+    std::fflush(stdout);
     std::fprintf(outPath ? stdout : stderr, "-- %zu call%s (results %s), %zu characters, %.1f ms\n",
                  r.results.size(), r.results.size() == 1 ? "" : "s", results.c_str(), r.text.size(),
                  ms);
@@ -224,6 +225,7 @@ int cmdReadMail(const Args& args)
     // The importer records the start 0 of the first message in an empty area
     // as 1; any later message starts where the one before it ended.
     long start = n == 1 && rec.start == 1 ? 0 : rec.start;
+    std::fflush(stdout);
     std::fprintf(stderr, "-- record %ld: %s, %s, bytes %ld to %ld\n", n, rec.from.c_str(),
                  rec.subject.c_str(), start, rec.end);
     return runRead(o.exportName, args[0], 0, static_cast<int>(start),

@@ -35,8 +35,10 @@ bool moveNeverReplacing(const std::string& from, const std::string& to)
     // MoveFileA fails when the target exists: nothing kept is ever replaced.
     if (MoveFileA(from.c_str(), to.c_str()))
         return true;
+    DWORD error = GetLastError();
+    std::fflush(stdout);  // an error line comes after what was printed before it
     std::fprintf(stderr, "tarnwick: cannot move %s to %s (error %lu); it stays where it is\n",
-                 from.c_str(), to.c_str(), GetLastError());
+                 from.c_str(), to.c_str(), error);
     return false;
 }
 
@@ -93,7 +95,9 @@ bool prepareKeepFolders(const std::string& folder)
     std::string path = receivedFolder(folder);
     if (makeFolder(path))
         return true;
-    std::fprintf(stderr, "tarnwick: cannot create %s (error %lu)\n", path.c_str(), GetLastError());
+    DWORD error = GetLastError();
+    std::fflush(stdout);
+    std::fprintf(stderr, "tarnwick: cannot create %s (error %lu)\n", path.c_str(), error);
     return false;
 }
 
@@ -109,9 +113,11 @@ std::vector<KeptFile> keepMessageFiles(const std::string& folder, const std::str
         std::string from = folder + "\\" + std::to_string(n) + ".msg";
         std::string to = target + "\\" + stamp + "-" + std::to_string(n) + ".msg";
         k.moved = makeFolder(target) && moveNeverReplacing(from, to);
-        if (!k.moved && GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (!k.moved && GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            std::fflush(stdout);
             std::fprintf(stderr, "tarnwick: cannot create %s; %s stays where it is\n",
                          target.c_str(), from.c_str());
+        }
         k.path = k.moved ? to : from;
         kept.push_back(k);
     }

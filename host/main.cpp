@@ -6,6 +6,7 @@
 // group, "tarnwick help NAME" and "tarnwick NAME --help" one entry.
 #include "commands.h"
 #include "report.h"
+#include "statusline.h"
 
 #include <cstdio>
 #include <cstring>
@@ -240,6 +241,7 @@ int runCommand(const Command& c, const Args& args)
 
 int usageError(const char* name)
 {
+    std::fflush(stdout);
     if (const Command* c = findCommand(name))
         std::fprintf(stderr, "usage: tarnwick %s %s\n       (tarnwick help %s says more)\n",
                      c->name, c->usage, c->name);
@@ -248,6 +250,7 @@ int usageError(const char* name)
 
 int main(int argc, char** argv)
 {
+    bufferRedirectedOutput();
     if (argc < 2) {
         printHelp(stderr);
         return kExitUsage;

@@ -14,6 +14,12 @@ bool stdoutIsConsole()
            GetConsoleMode(h, &mode);
 }
 
+void bufferRedirectedOutput()
+{
+    if (!stdoutIsConsole())
+        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+}
+
 StatusLine::StatusLine(unsigned intervalMs)
     : console_(stdoutIsConsole()), intervalMs_(intervalMs), lastPlain_(GetTickCount())
 {

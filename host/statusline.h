@@ -9,6 +9,14 @@
 // Whether standard output is a console (not a file, pipe or device).
 bool stdoutIsConsole();
 
+// Gives standard output a buffer of its own when it is not a console. The C
+// library treats a character device such as NUL like a console and writes
+// every formatted character with a system call of its own; with the buffer a
+// line costs one write. Output that must be seen at once is flushed where
+// it is printed, and error lines flush standard output first (report.h), so
+// the order of the two streams is kept.
+void bufferRedirectedOutput();
+
 class StatusLine {
 public:
     // intervalMs: the least time between two plain lines that were not

@@ -248,6 +248,7 @@ TEST_F(HostFetchTest, AutoMasksThePasswordAndLogsPlainProgressLines)
                            "pop-port " + std::to_string(server.port()) + "\n"
                            "fetch-pop " + folder + " localhost 127.0.0.1 joe secret " + folder +
                                "\\pop.log 9\n"
+                           "fetch-pop " + folder + " localhost 127.0.0.1 joe secret --level x\n"
                            "quit\n");
     BackgroundProgram auto_(host() + " AUTO");
     ASSERT_TRUE(auto_.started());
@@ -261,6 +262,16 @@ TEST_F(HostFetchTest, AutoMasksThePasswordAndLogsPlainProgressLines)
               std::string::npos) << text;
     for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1))
         ASSERT_EQ(text[at + 1], '\n') << "a bare carriage return at " << at << ":\n" << text;
+    // Standard output is buffered into the log and errors are not: each
+    // line still lands where it was printed.
+    std::size_t progress = text.find("message 1 of 1: 7 B");
+    std::size_t firstEnd = text.find("step (line 2) ended with 0");
+    std::size_t error = text.find("usage: tarnwick fetch-pop");
+    std::size_t secondEnd = text.find("step (line 3) ended with 2");
+    EXPECT_LT(progress, firstEnd) << text;
+    EXPECT_LT(firstEnd, error) << text;
+    EXPECT_LT(error, secondEnd) << text;
+    EXPECT_NE(secondEnd, std::string::npos) << text;
 }
 
 TEST_F(HostFetchTest, SecondAutoIsRefusedWhileTheWindowExists)

@@ -98,6 +98,9 @@ TEST(StepForLog, MasksEveryPasswordInAnArgumentList)
          "fetch-pop C:\\p mail --user joe --password-env POPPASS -v"},
         {{"fetch-pop", "C:\\p", "mail", "-", "joe", "-x", "log", "-v"},
          "fetch-pop C:\\p mail - joe ***** log -v"},
+        // Not a valid form (no log), but the password is where it would be.
+        {{"fetch-pop", "C:\\p", "mail", "-", "joe", "s3cret", "--level", "x"},
+         "fetch-pop C:\\p mail - joe ***** --level x"},
         {{"dial", "office", "anna", "my secret", "20"}, "dial office anna ***** 20"},
         {{"dial", "office", "30"}, "dial office 30"},
         {{"soak-pop", "C:\\p", "127.0.0.1", "joe", "s3cret", "log"}, "soak-pop C:\\p 127.0.0.1 joe ***** log"},

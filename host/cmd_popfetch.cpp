@@ -2,9 +2,10 @@
 // with tarnpop.dll, as a host does: initPopMail with its own window,
 // getPopMail, then pumps messages and shows each progress pair as a line
 // until the session's last pair, (0, 500) or a set-up failure, however long
-// that takes. Then every message file goes where it is kept
-// (keptmessages.h), and a folder that still holds message files of an
-// earlier session gets no new session.
+// that takes. Each message file goes where it is kept (keptmessages.h) as
+// soon as the pairs show it stored whole, the rest after the session; a
+// folder that still holds message files of an earlier session gets no new
+// session.
 #include "commands.h"
 #include "fileutil.h"
 #include "keptmessages.h"
@@ -119,11 +120,14 @@ int cmdFetchPop(const Args& args)
         return failure("getPopMail says the library is not initialised");
     }
 
-    PopWatch progress = followPopSession(window, contract::kEventBase, folder);
+    MessageKeeper keeper(folder, stamp);
+    PopFollowing how;
+    how.onStored = [&](int n) { keeper.keepStored(n); };
+    PopWatch progress = followPopSession(window, contract::kEventBase, folder, how);
     DestroyWindow(window);
 
-    std::vector<KeptFile> kept =
-        keepMessageFiles(folder, stamp, [&](int n) { return progress.storedWhole(n); });
+    keeper.keepRest([&](int n) { return progress.storedWhole(n); });
+    std::vector<KeptFile> kept = keeper.kept();
     int whole = 0;
     bool allMoved = true;
     for (const KeptFile& k : kept) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -101,17 +102,34 @@ bool prepareKeepFolders(const std::string& folder)
     return false;
 }
 
-std::vector<KeptFile> keepMessageFiles(const std::string& folder, const std::string& stamp,
-                                       const std::function<bool(int)>& complete)
+MessageKeeper::MessageKeeper(std::string folder, std::string stamp)
+    : folder_(std::move(folder)), stamp_(std::move(stamp))
 {
-    std::vector<KeptFile> kept;
-    for (int n : messageFileNumbers(folder)) {
+}
+
+void MessageKeeper::keepStored(int n)
+{
+    KeptFile k;
+    k.number = n;
+    k.complete = true;
+    std::string from = folder_ + "\\" + std::to_string(n) + ".msg";
+    k.path = receivedFolder(folder_) + "\\" + stamp_ + "-" + std::to_string(n) + ".msg";
+    // Quietly: keepRest tries again and reports.
+    if (!MoveFileA(from.c_str(), k.path.c_str()))
+        return;
+    k.moved = true;
+    kept_.push_back(k);
+}
+
+void MessageKeeper::keepRest(const std::function<bool(int)>& complete)
+{
+    for (int n : messageFileNumbers(folder_)) {
         KeptFile k;
         k.number = n;
         k.complete = complete(n);
-        std::string target = k.complete ? receivedFolder(folder) : incompleteFolder(folder);
-        std::string from = folder + "\\" + std::to_string(n) + ".msg";
-        std::string to = target + "\\" + stamp + "-" + std::to_string(n) + ".msg";
+        std::string target = k.complete ? receivedFolder(folder_) : incompleteFolder(folder_);
+        std::string from = folder_ + "\\" + std::to_string(n) + ".msg";
+        std::string to = target + "\\" + stamp_ + "-" + std::to_string(n) + ".msg";
         k.moved = makeFolder(target) && moveNeverReplacing(from, to);
         if (!k.moved && GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
             std::fflush(stdout);
@@ -119,7 +137,14 @@ std::vector<KeptFile> keepMessageFiles(const std::string& folder, const std::str
                          target.c_str(), from.c_str());
         }
         k.path = k.moved ? to : from;
-        kept.push_back(k);
+        kept_.push_back(k);
     }
-    return kept;
+}
+
+std::vector<KeptFile> MessageKeeper::kept() const
+{
+    std::vector<KeptFile> all = kept_;
+    std::stable_sort(all.begin(), all.end(),
+                     [](const KeptFile& a, const KeptFile& b) { return a.number < b.number; });
+    return all;
 }

@@ -1,8 +1,8 @@
 // Where fetch-pop keeps what it retrieved. tarnpop writes message n of a
 // session as "n.msg" in the folder and replaces a file of that name, and
-// the server forgets a message once its deletion is committed: so after
-// every session the host moves each message file out of the folder, and it
-// starts no session while message files are still there.
+// the server forgets a message once its deletion is committed: so during
+// and after every session the host moves each message file out of the
+// folder, and it starts no session while message files are still there.
 //
 //   FOLDER\received\STAMP-n.msg    a message stored whole
 //   FOLDER\incomplete\STAMP-n.msg  the file of a message the session did not
@@ -37,12 +37,33 @@ struct KeptFile {
     bool moved = false;
 };
 
-// Moves every "n.msg" of folder: those for which complete(n) holds into
-// folder\received, the others into folder\incomplete (made when needed), as
-// STAMP-n.msg. A file that cannot be moved stays where it is (a message on
-// stderr), so the next session refuses to start.
-std::vector<KeptFile> keepMessageFiles(const std::string& folder, const std::string& stamp,
-                                       const std::function<bool(int)>& complete);
+// Keeps the message files of one session, each as STAMP-n.msg: a message
+// stored whole goes to folder\received as soon as the session reports it
+// (keepStored), and whatever is left in the folder when the session is over
+// goes after it (keepRest). Moving as the session goes keeps the folder the
+// library writes into small, and the host's moves overlap the network waits.
+class MessageKeeper {
+public:
+    MessageKeeper(std::string folder, std::string stamp);
+
+    // Moves n.msg of a message stored whole into folder\received now. A
+    // file that is not there (the server refused the message) or cannot be
+    // moved now is left to keepRest, which says why.
+    void keepStored(int n);
+
+    // Moves every "n.msg" still in folder: those for which complete(n) holds
+    // into folder\received, the others into folder\incomplete (made when
+    // needed). A file that cannot be moved stays where it is (a message on
+    // stderr), so the next session refuses to start.
+    void keepRest(const std::function<bool(int)>& complete);
+
+    // Every file met so far, by number.
+    std::vector<KeptFile> kept() const;
+
+private:
+    std::string folder_, stamp_;
+    std::vector<KeptFile> kept_;
+};
 
 std::string receivedFolder(const std::string& folder);
 std::string incompleteFolder(const std::string& folder);

@@ -74,15 +74,10 @@ PopWatch followPopSession(HWND window, int eventBase, const std::string& folder,
 {
     PopWatch watch;
     PopProgressLine progress(folder);
-    auto pair = [&](int w, int l) {
-        bool last = watch.take(w, l);
-        if (how.onPair)
-            how.onPair(watch, w, l);
-        if (!how.show)
-            return last;
+    auto show = [&](int w, int l) {
         if (l == 5) {
             progress.startMessage(w, watch.count());
-            return last;
+            return;
         }
         // The message in progress ends with any other pair (its DELE went
         // out, or the session stopped).
@@ -92,6 +87,16 @@ PopWatch followPopSession(HWND window, int eventBase, const std::string& folder,
         if (l == 10 && watch.finished() > 0)
             progress.line(std::to_string(watch.finished()) + " of " + std::to_string(watch.count()) +
                           " messages, " + transferText(progress.totalBytes(), -1, progress.seconds()));
+    };
+    int stored = 0;  // messages handed to onStored
+    auto pair = [&](int w, int l) {
+        bool last = watch.take(w, l);
+        if (how.onPair)
+            how.onPair(watch, w, l);
+        if (how.show)
+            show(w, l);
+        while (how.onStored && stored < watch.current() && watch.storedWhole(stored + 1))
+            how.onStored(++stored);
         return last;
     };
     waitForLastPair(window, eventBase, pair, [&] {

@@ -17,6 +17,10 @@ struct PopFollowing {
     bool show = true;        // lines and progress on stdout
     // Called with every pair after the watch took it (soak samples).
     std::function<void(const PopWatch&, int, int)> onPair;
+    // Called once for each message n, in order, as soon as the pairs show it
+    // was stored whole (PopWatch::storedWhole), after its progress line:
+    // while the session goes on, its file may be taken away.
+    std::function<void(int)> onStored;
 };
 
 // Waits for the session's last pair on window (pairs eventBase + 1023) and

@@ -50,7 +50,9 @@ TEST(KeptMessages, WholeAndUnfinishedFilesGoApartAndNothingIsReplaced)
     // A kept file of that name exists already (put there by hand): it stays.
     writeFile(folder + "\\received\\S-2.msg", "kept before");
 
-    std::vector<KeptFile> kept = keepMessageFiles(folder, "S", [](int n) { return n < 3; });
+    MessageKeeper keeper(folder, "S");
+    keeper.keepRest([](int n) { return n < 3; });
+    std::vector<KeptFile> kept = keeper.kept();
     ASSERT_EQ(kept.size(), 3u);
     EXPECT_TRUE(kept[0].moved && kept[0].complete);
     EXPECT_EQ(kept[0].path, folder + "\\received\\S-1.msg");
@@ -64,6 +66,40 @@ TEST(KeptMessages, WholeAndUnfinishedFilesGoApartAndNothingIsReplaced)
     EXPECT_EQ(readFile(folder + "\\2.msg"), "message 2");  // left for the person to sort out
     EXPECT_EQ(readFile(folder + "\\incomplete\\S-3.msg"), "message 3");
     EXPECT_EQ(messageFileNumbers(folder), (std::vector<int>{2}));
+}
+
+// During a session: message 1 is kept as soon as it is reported whole,
+// message 2 was refused by the server and has no file, message 3 is the one
+// the session did not finish. A name taken meanwhile is not replaced.
+TEST(KeptMessages, FilesKeptDuringTheSessionAndAfterItMakeOneList)
+{
+    TestDir dir;
+    std::string folder = dir.subdir("pop");
+    ASSERT_TRUE(prepareKeepFolders(folder));
+    MessageKeeper keeper(folder, "S");
+    writeFile(folder + "\\1.msg", "message 1");
+    keeper.keepStored(1);
+    EXPECT_TRUE(messageFileNumbers(folder).empty());
+    keeper.keepStored(2);
+    writeFile(folder + "\\4.msg", "message 4");
+    writeFile(folder + "\\received\\S-4.msg", "kept before");
+    keeper.keepStored(4);  // the name is taken: left for keepRest
+    writeFile(folder + "\\3.msg", "part of message 3");
+    keeper.keepRest([](int n) { return n != 3; });
+
+    std::vector<KeptFile> kept = keeper.kept();
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].number, 1);
+    EXPECT_EQ(kept[0].path, folder + "\\received\\S-1.msg");
+    EXPECT_TRUE(kept[0].moved && kept[0].complete);
+    EXPECT_EQ(kept[1].number, 3);
+    EXPECT_EQ(kept[1].path, folder + "\\incomplete\\S-3.msg");
+    EXPECT_TRUE(kept[1].moved && !kept[1].complete);
+    EXPECT_EQ(kept[2].number, 4);
+    EXPECT_FALSE(kept[2].moved);
+    EXPECT_EQ(readFile(folder + "\\received\\S-1.msg"), "message 1");
+    EXPECT_EQ(readFile(folder + "\\received\\S-4.msg"), "kept before");
+    EXPECT_EQ(readFile(folder + "\\4.msg"), "message 4");
 }
 
 TEST(KeptMessages, AFolderThatCannotHoldTheKeptFilesIsSaidSoBeforeAnySession)

@@ -5,7 +5,9 @@
 # second) and POP3_LARGE of 1 MB (default 50, MB per second). Baselines in
 # the same run, reading the same bytes from the same server and writing one
 # file per message (bench/baselines.py): python3 poplib and a plain socket
-# client. Each run starts from a freshly seeded mailbox. As in bench/smtp.sh,
+# client; and that plain client as a Windows program under Wine
+# (bench/wineclient.cpp), whose loss against the native one is what Wine
+# costs the dialogue. Each run starts from a freshly seeded mailbox. As in bench/smtp.sh,
 # the seconds of starting tarnwick.exe under Wine (an empty run, measured just
 # before) are taken off and shown apart.
 set -euo pipefail
@@ -70,8 +72,14 @@ run_case() {
   sock=$(baseline popsock "$base_dir")
   got=$(ls "$base_dir" | wc -l)
   [ "$got" = "$count" ] || { echo "socket client fetched $got of $count" >&2; exit 1; }
-  report "$label" "$count" "$bytes" poplib "$lib" 0 "$lib" "$sock"
-  report "$label" "$count" "$bytes" "socket client" "$sock" 0 "$lib" "$sock"
+  seed "$count" "$size"
+  base_dir="$(bench_dir pop-wine)"
+  wine=$(wineclient pop "$port" joe secret 'C:\tarnbench\pop-wine')
+  got=$(ls "$base_dir" | wc -l)
+  [ "$got" = "$count" ] || { echo "Wine client fetched $got of $count" >&2; exit 1; }
+  report "$label" "$count" "$bytes" poplib "$lib" 0 "$lib" "$sock" "$wine"
+  report "$label" "$count" "$bytes" "socket client" "$sock" 0 "$lib" "$sock" "$wine"
+  report "$label" "$count" "$bytes" "Wine client" "$wine" 0 "$lib" "$sock" "$wine"
   for level in 1 9; do
     seed "$count" "$size"
     bench_dir pop >/dev/null
@@ -82,19 +90,21 @@ run_case() {
     got=$(ls "$out"/received/*.msg | wc -l)
     [ "$got" = "$count" ] || { echo "fetch-pop fetched $got of $count" >&2; exit 1; }
     report "$label" "$count" "$bytes" "tarnpop lvl $level" \
-      "$(python3 -c "print($t1 - $t0 - ($s1 - $s0))")" "$(python3 -c "print($s1 - $s0)")" "$lib" "$sock"
+      "$(python3 -c "print($t1 - $t0 - ($s1 - $s0))")" "$(python3 -c "print($s1 - $s0)")" "$lib" \
+      "$sock" "$wine"
   done
 }
 
-report() {  # label count bytes who seconds startup lib-seconds sock-seconds
+report() {  # label count bytes who seconds startup lib-seconds sock-seconds wine-seconds
   python3 - "$@" <<'PY'
 import sys
 label, count, size, who = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
-t, startup, lib, sock = map(float, sys.argv[5:9])
+t, startup, lib, sock, wine = map(float, sys.argv[5:10])
 line = "%-22s %-18s %7.2f s %8.1f msg/s %7.2f MB/s" % (label, who, t, count / t, size / t / 1e6)
+if who.startswith("tarnpop") or who.startswith("Wine"):
+    line += "   ratio to poplib %.3f, to socket client %.3f" % (lib / t, sock / t)
 if who.startswith("tarnpop"):
-    line += "   ratio to poplib %.3f, to socket client %.3f   (+%.2f s Wine start-up)" % (
-        lib / t, sock / t, startup)
+    line += ", to Wine client %.3f   (+%.2f s Wine start-up)" % (wine / t, startup)
 print(line, flush=True)
 PY
 }

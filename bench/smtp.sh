@@ -7,6 +7,11 @@
 # Baselines in the same run, with the same sink and the same dialogue
 # (bench/baselines.py): python3 smtplib, and a plain socket client. Printed
 # for each: seconds, rate, and our rate as a ratio of each baseline's.
+# Beside them, the plain client as a Windows program under Wine
+# (bench/wineclient.cpp): once as it is ("Wine client"), once in the shape
+# the libraries have to keep, content in 1024-byte sends and each session on
+# a new thread ("Wine, 1024 + thread"). Our ratio to the latter is what the
+# library itself costs beyond the price Wine puts on that shape.
 #
 # send-mail runs in one process per up to 1000 messages; the seconds of
 # starting tarnwick.exe under Wine (an empty run of it, measured just before)
@@ -71,28 +76,44 @@ baseline() {  # client kind count -> seconds
   python3 "$TARN_ROOT/bench/baselines.py" "$1" $port bench.test "$work/env.txt" "${files[@]}"
 }
 
+wine_baseline() {  # kind count chunk thread -> seconds
+  local first=0 total=0 kind=$1 count=$2
+  while [ "$first" -lt "$count" ]; do
+    local last=$((first + 1000 < count ? first + 1000 : count)) files=()
+    for ((i = first; i < last; i++)); do files+=("$win\\$kind\\$i"); done
+    total=$(python3 -c "print($total + $(wineclient smtp $port bench.test "$win\\env.txt" "$3" "$4" "${files[@]}"))")
+    first=$last
+  done
+  echo "$total"
+}
+
 row() {  # label count size kind
-  local label=$1 count=$2 size=$3 kind=$4 lib sock
+  local label=$1 count=$2 size=$3 kind=$4 lib sock wine shaped
   lib=$(baseline smtplib "$kind" "$count")
   sock=$(baseline smtpsock "$kind" "$count")
-  report "$label" "$count" "$size" "smtplib" "$lib" 0 "$lib" "$sock"
-  report "$label" "$count" "$size" "socket client" "$sock" 0 "$lib" "$sock"
+  wine=$(wine_baseline "$kind" "$count" 0 0)
+  shaped=$(wine_baseline "$kind" "$count" 1024 1)
+  report "$label" "$count" "$size" "smtplib" "$lib" 0 "$lib" "$sock" "$shaped"
+  report "$label" "$count" "$size" "socket client" "$sock" 0 "$lib" "$sock" "$shaped"
+  report "$label" "$count" "$size" "Wine client" "$wine" 0 "$lib" "$sock" "$shaped"
+  report "$label" "$count" "$size" "Wine, 1024 + thread" "$shaped" 0 "$lib" "$sock" "$shaped"
   for level in 1 9; do
     set -- $(run_tarn "$kind" "$count" "$level")
-    report "$label" "$count" "$size" "postgate lvl $level" "$1" "$2" "$lib" "$sock"
+    report "$label" "$count" "$size" "postgate lvl $level" "$1" "$2" "$lib" "$sock" "$shaped"
   done
 }
 
-report() {  # label count size who seconds startup lib-seconds sock-seconds
+report() {  # label count size who seconds startup lib-seconds sock-seconds shaped-seconds
   python3 - "$@" <<'PY'
 import sys
 label, count, size, who = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4]
-t, startup, lib, sock = map(float, sys.argv[5:9])
+t, startup, lib, sock, shaped = map(float, sys.argv[5:10])
 mb = count * size / 1e6
-line = "%-22s %-18s %7.2f s %8.1f msg/s %7.2f MB/s" % (label, who, t, count / t, mb / t)
+line = "%-22s %-19s %7.2f s %8.1f msg/s %7.2f MB/s" % (label, who, t, count / t, mb / t)
+if who.startswith("postgate") or who.startswith("Wine"):
+    line += "   ratio to smtplib %.3f, to socket client %.3f" % (lib / t, sock / t)
 if who.startswith("postgate"):
-    line += "   ratio to smtplib %.3f, to socket client %.3f   (+%.2f s Wine start-up)" % (
-        lib / t, sock / t, startup)
+    line += ", to Wine 1024 + thread %.3f   (+%.2f s Wine start-up)" % (shaped / t, startup)
 print(line, flush=True)
 PY
 }

@@ -18,8 +18,11 @@ void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, i
     DWORD last = GetTickCount();
     DWORD noticed = 0;  // notices printed since the last pair
     for (;;) {
+        // One message per round: the wait below returns at once while the
+        // queue holds input, so a pair costs one wait and one fetch rather
+        // than a further fetch that finds the queue empty.
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
             if (msg.hwnd == window && msg.message == progress) {
                 last = GetTickCount();
                 noticed = 0;
@@ -40,7 +43,7 @@ void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, i
             std::fflush(stdout);
         }
         DWORD untilNotice = notice - quiet % notice;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, untilNotice < 200 ? untilNotice : 200,
-                                  QS_ALLINPUT);
+        MsgWaitForMultipleObjectsEx(0, nullptr, untilNotice < 200 ? untilNotice : 200, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
     }
 }

@@ -5,14 +5,22 @@
 // asked for). What this client loses against the native one is what Wine
 // costs the dialogue; what the libraries lose against it is their own.
 //
-//   wineclient pop PORT USER PASSWORD FOLDER
+//   wineclient pop PORT USER PASSWORD FOLDER [SHAPE]
 //       USER, PASS, STAT, then RETR n into FOLDER\n.msg and DELE n for
-//       each message, QUIT.
+//       each message, QUIT. SHAPE 1 runs the session on a thread of its own
+//       that posts a progress message before each RETR to a window of the
+//       main thread, which reads them in a message loop and moves each
+//       message stored whole into FOLDER\received, as fetch-pop does.
 //   wineclient smtp PORT HELO ENVELOPE CHUNK THREAD FILE...
 //       one session per file: greeting, HELO, MAIL FROM, RCPT TO per
 //       recipient line of ENVELOPE, DATA, the file's bytes in sends of
 //       CHUNK bytes (0: one send), the end of data, QUIT. THREAD 1 runs
-//       each session on a thread of its own, started for it.
+//       each session on a thread of its own, started for it; THREAD 2 also
+//       posts progress messages to a window of the main thread where the
+//       library posts its pairs (after the connect and each reply, at every
+//       fifth percent of the content, at the end), and the main thread
+//       reads them in a message loop until the last before it starts the
+//       next session, as a host does.
 //
 // Prints the seconds of the whole run; exits 1 on any unexpected reply.
 #include <winsock2.h>
@@ -149,7 +157,10 @@ private:
     std::size_t at_ = 0;
 };
 
-void pop(int port, const std::string& user, const std::string& password, const std::string& folder)
+const UINT kProgress = WM_USER + 1023;
+
+void pop(int port, const std::string& user, const std::string& password, const std::string& folder,
+         HWND window = nullptr)
 {
     Dialogue d(port);
     d.reply("+OK");
@@ -158,12 +169,59 @@ void pop(int port, const std::string& user, const std::string& password, const s
     std::string stat = d.command("STAT\r\n", "+OK");
     int count = std::atoi(stat.c_str() + 4);
     for (int n = 1; n <= count; ++n) {
+        if (window)
+            PostMessageA(window, kProgress, static_cast<WPARAM>(n), 5);
         d.command("RETR " + std::to_string(n) + "\r\n", "+OK");
         std::string body = d.untilDot();
         writeWhole(folder + "\\" + std::to_string(n) + ".msg", body.data(), body.size());
         d.command("DELE " + std::to_string(n) + "\r\n", "+OK");
     }
     d.command("QUIT\r\n", "+OK");
+    if (window)
+        PostMessageA(window, kProgress, 0, 500);
+}
+
+struct PopJob {
+    int port;
+    std::string user, password, folder;
+    HWND window;
+};
+
+DWORD WINAPI popThread(void* p)
+{
+    const PopJob& job = *static_cast<const PopJob*>(p);
+    pop(job.port, job.user, job.password, job.folder, job.window);
+    return 0;
+}
+
+// The host's side of a POP3 session: each message file is moved into
+// received when the next message begins, the last one at the end.
+void followPop(const std::string& folder)
+{
+    std::string received = folder + "\\received";
+    CreateDirectoryA(received.c_str(), nullptr);
+    auto keep = [&](int n) {
+        std::string name = "\\" + std::to_string(n) + ".msg";
+        MoveFileA((folder + name).c_str(), (received + name).c_str());
+    };
+    int current = 0;
+    for (;;) {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+            if (msg.message != kProgress)
+                continue;
+            if (msg.lParam == 500) {
+                if (current > 0)
+                    keep(current);
+                return;
+            }
+            if (current > 0)
+                keep(current);
+            current = static_cast<int>(msg.wParam);
+            continue;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, 200, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
 }
 
 struct SmtpJob {
@@ -172,21 +230,56 @@ struct SmtpJob {
     std::vector<std::string> recipients;
     std::size_t chunk;
     std::string file;
+    HWND window = nullptr;  // where progress goes, if anywhere
 };
 
 void smtpSession(const SmtpJob& job)
 {
+    auto progress = [&](int w, int l) {
+        if (job.window)
+            PostMessageA(job.window, kProgress, static_cast<WPARAM>(w), static_cast<LPARAM>(l));
+    };
     std::string data = readWhole(job.file);
     Dialogue d(job.port);
+    progress(0, 1);
     d.reply("220");
     d.command("HELO " + job.helo + "\r\n", "250");
+    progress(50, 1);
     d.command("MAIL FROM: " + job.sender + "\r\n", "250");
+    progress(51, 1);
     for (const std::string& r : job.recipients)
         d.command("RCPT TO: " + r + "\r\n", "25");
     d.command("DATA\r\n", "354");
-    d.send(data.data(), data.size(), job.chunk);
+    progress(52, 1);
+    std::size_t step = job.chunk ? job.chunk : data.size();
+    int last = -1;
+    for (std::size_t at = 0; at < data.size(); at += step) {
+        std::size_t n = data.size() - at < step ? data.size() - at : step;
+        d.send(data.data() + at, n);
+        int percent = static_cast<int>((at + n) * 100.0 / data.size());
+        if (percent != last && percent % 5 == 0)
+            progress(percent, 99);
+        last = percent;
+    }
+    progress(0, 100);
     d.command("\r\n.\r\n", "250");
     d.command("QUIT\r\n", "221");
+    progress(0, 10);
+    progress(0, 500);
+}
+
+// A host's wait for the session's last pair.
+void waitForLastPair()
+{
+    for (;;) {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+            if (msg.message == kProgress && msg.lParam == 500)
+                return;
+            continue;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, 200, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
 }
 
 DWORD WINAPI smtpThread(void* job)
@@ -202,14 +295,24 @@ int main(int argc, char** argv)
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
     std::string kind = argc > 1 ? argv[1] : "";
-    if (!((kind == "pop" && argc == 6) || (kind == "smtp" && argc >= 8)))
-        fail("usage: wineclient pop PORT USER PASSWORD FOLDER | smtp PORT HELO ENVELOPE CHUNK "
-             "THREAD FILE...");
+    if (!((kind == "pop" && (argc == 6 || argc == 7)) || (kind == "smtp" && argc >= 8)))
+        fail("usage: wineclient pop PORT USER PASSWORD FOLDER [SHAPE] | smtp PORT HELO ENVELOPE "
+             "CHUNK THREAD FILE...");
     LARGE_INTEGER frequency, t0, t1;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&t0);
-    if (kind == "pop") {
+    if (kind == "pop" && (argc == 6 || std::atoi(argv[6]) == 0)) {
         pop(std::atoi(argv[2]), argv[3], argv[4], argv[5]);
+    } else if (kind == "pop") {
+        PopJob job{std::atoi(argv[2]), argv[3], argv[4], argv[5],
+                   CreateWindowA("STATIC", "wineclient", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr)};
+        HANDLE t = CreateThread(nullptr, 0, popThread, &job, 0, nullptr);
+        if (!t)
+            fail("cannot start a thread");
+        followPop(job.folder);
+        WaitForSingleObject(t, INFINITE);
+        CloseHandle(t);
     } else {
         SmtpJob job{std::atoi(argv[2]), argv[3], "", {}, std::strtoul(argv[5], nullptr, 10), ""};
         std::string envelope = readWhole(argv[4]);
@@ -226,16 +329,21 @@ int main(int argc, char** argv)
             else
                 job.recipients.push_back(line);
         }
-        bool threads = std::atoi(argv[6]) != 0;
+        int threads = std::atoi(argv[6]);
+        if (threads == 2)
+            job.window = CreateWindowA("STATIC", "wineclient", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                       nullptr, GetModuleHandleA(nullptr), nullptr);
         for (int i = 7; i < argc; ++i) {
             job.file = argv[i];
-            if (!threads) {
+            if (threads == 0) {
                 smtpSession(job);
                 continue;
             }
             HANDLE t = CreateThread(nullptr, 0, smtpThread, &job, 0, nullptr);
             if (!t)
                 fail("cannot start a thread");
+            if (threads == 2)
+                waitForLastPair();
             WaitForSingleObject(t, INFINITE);
             CloseHandle(t);
         }

@@ -6,6 +6,9 @@
 //   server round trip   WaitForSingleObject on a signalled event
 //   post + peek         PostMessage to a window of this thread, PeekMessage
 //   thread start + end  CreateThread, wait for its start, for its end, close
+//   960 KB fresh pages  VirtualAlloc, write every page, VirtualFree: what a
+//                       thread start pays when the new thread's stack is
+//                       cleared (Wine clears 960 KB of it), page by page
 //   socket + connect    socket, bind, connect to a loopback listener, close
 //   send 1024 B         one send of a content chunk, the peer reading
 //   command round trip  send 6 bytes, blocking recv of the 9-byte answer
@@ -140,6 +143,16 @@ int main(int argc, char** argv)
         CloseHandle(started);
         WaitForSingleObject(t, INFINITE);
         CloseHandle(t);
+    });
+
+    measure("960 KB fresh pages", n / 10, [] {
+        const SIZE_T size = 0xf0000;
+        void* p = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        if (!p)
+            return;
+        for (SIZE_T at = 0; at < size; at += 4096)
+            static_cast<volatile char*>(p)[at] = 0;
+        VirtualFree(p, 0, MEM_RELEASE);
     });
 
     Peer* echo = startPeer('e');

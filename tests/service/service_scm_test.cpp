@@ -109,11 +109,28 @@ bool sendControl(DWORD control)
     return s.h && ControlService(s.h, control, &st);
 }
 
+// Starts the installed service. Right after the previous test's service
+// ended, the service manager may still be busy with it for a moment and
+// refuse with one of the passing states below: those are tried again for
+// up to 15 s. Any other refusal is a failure, and its code is printed.
 bool startService()
 {
-    ScHandle m(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    ScHandle s(m.h ? OpenServiceA(m.h, kName, SERVICE_START) : nullptr);
-    return s.h && StartServiceA(s.h, 0, nullptr);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        ScHandle m(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+        ScHandle s(m.h ? OpenServiceA(m.h, kName, SERVICE_START) : nullptr);
+        if (s.h && StartServiceA(s.h, 0, nullptr))
+            return true;
+        DWORD error = GetLastError();
+        bool passing = error == ERROR_SERVICE_DATABASE_LOCKED ||
+                       error == ERROR_SERVICE_ALREADY_RUNNING ||
+                       error == ERROR_SERVICE_MARKED_FOR_DELETE;
+        if (!passing || GetTickCount() - start > 15000) {
+            std::fprintf(stderr, "StartService failed: error %lu\n", error);
+            return false;
+        }
+        Sleep(200);
+    }
 }
 
 // Removes what an earlier, broken run may have left: stops and deletes.

@@ -107,13 +107,23 @@ MessageKeeper::MessageKeeper(std::string folder, std::string stamp)
 {
 }
 
+std::string MessageKeeper::fileOf(int n) const
+{
+    return folder_ + "\\" + std::to_string(n) + ".msg";
+}
+
+std::string MessageKeeper::keptPath(const std::string& target, int n) const
+{
+    return target + "\\" + stamp_ + "-" + std::to_string(n) + ".msg";
+}
+
 void MessageKeeper::keepStored(int n)
 {
     KeptFile k;
     k.number = n;
     k.complete = true;
-    std::string from = folder_ + "\\" + std::to_string(n) + ".msg";
-    k.path = receivedFolder(folder_) + "\\" + stamp_ + "-" + std::to_string(n) + ".msg";
+    std::string from = fileOf(n);
+    k.path = keptPath(receivedFolder(folder_), n);
     // Quietly: keepRest tries again and reports.
     if (!MoveFileA(from.c_str(), k.path.c_str()))
         return;
@@ -128,8 +138,8 @@ void MessageKeeper::keepRest(const std::function<bool(int)>& complete)
         k.number = n;
         k.complete = complete(n);
         std::string target = k.complete ? receivedFolder(folder_) : incompleteFolder(folder_);
-        std::string from = folder_ + "\\" + std::to_string(n) + ".msg";
-        std::string to = target + "\\" + stamp_ + "-" + std::to_string(n) + ".msg";
+        std::string from = fileOf(n);
+        std::string to = keptPath(target, n);
         k.moved = makeFolder(target) && moveNeverReplacing(from, to);
         if (!k.moved && GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
             std::fflush(stdout);

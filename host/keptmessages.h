@@ -61,6 +61,9 @@ public:
     std::vector<KeptFile> kept() const;
 
 private:
+    std::string fileOf(int n) const;                               // folder\n.msg
+    std::string keptPath(const std::string& target, int n) const;  // target\STAMP-n.msg
+
     std::string folder_, stamp_;
     std::vector<KeptFile> kept_;
 };

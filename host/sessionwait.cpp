@@ -22,7 +22,8 @@ void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, i
         // queue holds input, so a pair costs one wait and one fetch rather
         // than a further fetch that finds the queue empty.
         MSG msg;
-        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
+        bool took = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD) != 0;
+        if (took) {
             if (msg.hwnd == window && msg.message == progress) {
                 last = GetTickCount();
                 noticed = 0;
@@ -33,7 +34,8 @@ void waitForLastPair(HWND window, int eventBase, const std::function<bool(int, i
                 DispatchMessageA(&msg);
             }
         }
-        if (idle)
+        // The idle work runs once the queue is empty, not after every pair.
+        if (idle && !took)
             idle();
         DWORD quiet = GetTickCount() - last;
         if (quiet / notice > noticed) {
